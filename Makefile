@@ -1,0 +1,33 @@
+# Entry points: `make run` starts the console on the simulated bench, `make test` runs the suite.
+PYTHON      := /usr/bin/python3
+BUILD       ?= build
+TEST_BUILD  ?= build-test
+BENCH_BUILD ?= build-bench
+CMAKE_FLAGS := -G Ninja -DPython3_EXECUTABLE=$(PYTHON)
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)
+
+run: build
+	@scripts/run-main $(BUILD)
+
+test: deps
+	@cmake -S . -B $(TEST_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DORU_SANITIZE=ON >/dev/null
+	@cmake --build $(TEST_BUILD)
+	@cd $(TEST_BUILD) && ctest --output-on-failure -j2
+
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD)
+	@cmake --build $(BENCH_BUILD) --target run-benchmarks
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)

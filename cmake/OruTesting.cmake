@@ -1,0 +1,13 @@
+# oru_add_gtest(NAME SOURCES... LIBS...): a GoogleTest binary registered with ctest.
+# Tests run with a private registry hive and bench-state folder under the build tree, so they
+# never touch the user's.
+function(oru_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT
+      "ORU_REGISTRY=${scratch}/registry.reg;ORU_BENCH_STATE=${scratch}/bench-state;ORU_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORU_BINARY_DIR=${CMAKE_BINARY_DIR};ASAN_OPTIONS=detect_leaks=1")
+endfunction()
