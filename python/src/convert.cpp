@@ -156,8 +156,8 @@ void toVariant(py::handle value, VARIANT& out, std::string_view what) {
         intsToVariant(py::reinterpret_borrow<py::sequence>(value), out, what);
     } else {
         raise(PyExc_TypeError,
-              std::string(what) + ": a " + std::string(py::str(value.get_type().attr("__name__"))) +
-                  " has no automation form (pass None, bool, int, float, str, bytes, a list of int "
+              std::string(what) + ": values of type " + std::string(py::str(value.get_type().attr("__name__"))) +
+                  " have no automation form (pass None, bool, int, float, str, bytes, a list of int "
                   "or a Dispatch object)");
     }
 }
