@@ -10,8 +10,8 @@ struct ITestObject : IDispatch {
     virtual HRESULT put_Name(BSTR value) = 0;
     virtual HRESULT get_Number(LONG* value) = 0;
     virtual HRESULT put_Number(LONG value) = 0;
-    virtual HRESULT get_Flag(VARIANT_BOOL* value) = 0;
-    virtual HRESULT put_Flag(VARIANT_BOOL value) = 0;
+    virtual HRESULT get_Flag(VARIANT* value) = 0;  // VT_BOOL
+    virtual HRESULT put_Flag(VARIANT value) = 0;
     virtual HRESULT get_Serial(BSTR* value) = 0;  // read-only
     // The argument as it arrived, and the VARTYPE it arrived as.
     virtual HRESULT Echo(VARIANT value, VARIANT* result) = 0;

@@ -134,12 +134,17 @@ public:
         number_ = v;
         return S_OK;
     }
-    HRESULT get_Flag(VARIANT_BOOL* v) override {
-        *v = flag_;
+    HRESULT get_Flag(VARIANT* v) override {
+        v->vt = VT_BOOL;
+        v->boolVal = flag_;
         return S_OK;
     }
-    HRESULT put_Flag(VARIANT_BOOL v) override {
-        flag_ = v;
+    HRESULT put_Flag(VARIANT v) override {
+        VARIANT b;
+        VariantInit(&b);
+        const HRESULT hr = VariantChangeType(&b, &v, 0, VT_BOOL);
+        if (FAILED(hr)) return hr;
+        flag_ = b.boolVal;
         return S_OK;
     }
     HRESULT get_Serial(BSTR* v) override { return (*v = SysAllocString(u"SN-0001")) ? S_OK : E_OUTOFMEMORY; }

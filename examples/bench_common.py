@@ -1,0 +1,64 @@
+"""Helpers shared by the example scripts: finding the oleaut module, opening an adapter, and
+formatting what the adapter's records hold."""
+import pathlib
+import sys
+
+try:
+    import oleaut
+except ImportError:  # pragma: no cover - only without PYTHONPATH
+    sys.exit("example: the oleaut module was not found; run with PYTHONPATH=<build>/python, "
+             "for example: PYTHONPATH=build/python /usr/bin/python3 examples/demo.py")
+
+BASEBANDS = {0: "unknown", 3: "Alder", 16: "Birch S", 17: "Birch A", 19: "Birch B", 48: "Cedar"}
+
+
+class ExampleError(Exception):
+    """A step of an example that did not work; the message says which."""
+
+
+def check(status, what):
+    """Raises ExampleError when a member reported status 1 (its command failed)."""
+    if status != oleaut.S_OK:
+        raise ExampleError(f"{what} failed (status {status})")
+
+
+def open_adapter(key=None):
+    """Opens the adapter with the given registry key, or else the first Vireo adapter.
+    Returns (adapter, vireo); close it with adapter.Close()."""
+    adapters = oleaut.Dispatch("OruDirEzo.Adapters")
+    if key is not None:
+        adapter = adapters.Item(key)
+    else:
+        adapter = next((a for a in adapters if a.IsVela), None)
+        if adapter is None:
+            raise ExampleError("no Vireo adapter found: is the simulated bench installed? "
+                               "(<build>/bin/vireo-bench install sim/benches/default.json)")
+    if adapter.Open() != 1:
+        raise ExampleError(f"adapter {adapter.Enumerator} could not be opened")
+    vireo = adapter.Vireo
+    if vireo is None:
+        adapter.Close()
+        raise ExampleError(f"adapter {adapter.Enumerator} ({adapter.Description}) is not a Vireo adapter")
+    return adapter, vireo
+
+
+def mac_text(record_bytes):
+    """The MAC address from record FC01's bytes (each word high byte first): 00-11-22-33-44-55."""
+    if len(record_bytes) < 6:
+        raise ExampleError(f"MAC address record holds {len(record_bytes)} bytes, not 6")
+    return "-".join(f"{record_bytes[i]:02X}" for i in (1, 0, 3, 2, 5, 4))
+
+
+def serial_text(record_bytes):
+    """The serial number from record FD0A's bytes: two characters per word, low byte first;
+    control characters and padding are left out."""
+    chars = []
+    for i in range(0, len(record_bytes) - 1, 2):
+        chars += [record_bytes[i + 1], record_bytes[i]]
+    return "".join(chr(c) for c in chars if c > 29).strip()
+
+
+def build_tool(name):
+    """A program of the build that holds this oleaut module (bin/ beside python/), or None."""
+    tool = pathlib.Path(oleaut.__file__).resolve().parent.parent / "bin" / name
+    return tool if tool.exists() else None

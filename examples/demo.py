@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+"""A tour of the component's object model on the simulated bench: lists the adapters, runs a
+radio test, edits the production data area and downloads a firmware image, each through the
+example script that does it on its own."""
+import argparse
+import pathlib
+import subprocess
+import sys
+import tempfile
+
+import bench_common
+import edit_pda
+import flash_firmware
+import list_adapters
+import radio_test
+from bench_common import oleaut
+
+
+def make_station_image(folder):
+    """A station firmware image written by the build's oru-fwimage, or None without the tool."""
+    tool = bench_common.build_tool("oru-fwimage")
+    if tool is None:
+        return None
+    image = folder / "STA2_1.HEX"
+    subprocess.run([str(tool), "-o", str(image), "--station", "2:1:3:2", "--code-bytes", "20000"], check=True)
+    return image
+
+
+def step(title):
+    print(f"\n== {title}")
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--adapter", help="registry key of the Vireo adapter (default: the first one)")
+    parser.add_argument("--image", help="S-record image to download (default: one made by oru-fwimage)")
+    args = parser.parse_args(argv)
+    which = ["--adapter", args.adapter] if args.adapter else []
+
+    step("Adapters")
+    list_adapters.main([])
+    step("Radio test: channel 6, continuous transmit")
+    radio_test.main(which + ["--channel", "6"])
+    step("Production data area")
+    edit_pda.main(which)
+    step("Firmware download")
+    with tempfile.TemporaryDirectory() as folder:
+        image = args.image or make_station_image(pathlib.Path(folder))
+        if image is None:
+            print("  skipped: no image given and oru-fwimage is not built")
+        else:
+            flash_firmware.main(which + [str(image)])
+    print("\nDone.")
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (bench_common.ExampleError, oleaut.Error, subprocess.CalledProcessError) as e:
+        sys.exit(f"demo: {e}")
