@@ -134,8 +134,9 @@ std::u16string TypeMembers::describe() const {
     s += u"\n";
     for (const auto& m : members) {
         if (m.hidden) continue;
-        std::u16string line = u"    " + m.signature();
-        if (m.kind == INVOKE_PROPERTYGET && m.inCount() == 0) {
+        const bool plainProperty = m.kind == INVOKE_PROPERTYGET && m.inCount() == 0;
+        std::u16string line = u"    " + (plainProperty ? m.name : m.signature());
+        if (plainProperty) {
             const bool writable = find(m.name, INVOKE_PROPERTYPUT) || find(m.name, INVOKE_PROPERTYPUTREF);
             line += writable ? u"    [property]" : u"    [read-only property]";
         } else if (m.kind == INVOKE_PROPERTYPUT || m.kind == INVOKE_PROPERTYPUTREF) {

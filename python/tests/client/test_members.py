@@ -63,7 +63,8 @@ def test_dir_and_help_list_the_members(obj):
     assert "Divide(dividend, divisor) -> (quotient, remainder)" in text
     assert "Echo(value) -> result" in text
     assert "Returns its argument." in text
-    assert "Serial -> pVal    [read-only property]" in text
+    assert "Serial    [read-only property]" in text
+    assert "Name    [property]" in text
     assert "Divide(dividend, divisor)" in obj.Divide.__doc__
 
 
