@@ -1,0 +1,49 @@
+"""The example scripts run to the end on the default simulated bench."""
+import os
+import pathlib
+import subprocess
+import sys
+
+import pytest
+
+EXAMPLES = pathlib.Path(os.environ["ORU_SOURCE_DIR"]) / "examples"
+
+
+def run(script, *args):
+    done = subprocess.run([sys.executable, str(EXAMPLES / script), *args], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr + done.stdout
+    return done.stdout
+
+
+def test_list_adapters():
+    out = run("list_adapters.py")
+    assert out.startswith("4 network adapter(s)")
+    assert sum(line.split()[1] == "yes" for line in out.splitlines()[2:]) == 3
+
+
+def test_radio_test_tunes_and_transmits():
+    out = run("radio_test.py", "--channel", "6", "--seconds", "0")
+    assert "Channel       6" in out
+    assert "MAC address   " in out and "Stopped." in out
+
+
+def test_edit_pda_leaves_the_area_as_it_was():
+    out = run("edit_pda.py")
+    assert "it reads back as written" in out
+    assert "the area is as it was" in out
+
+
+def test_demo_runs_to_the_end():
+    out = run("demo.py")
+    assert out.rstrip().endswith("Done.")
+    assert "blocks," in out
+
+
+@pytest.mark.parametrize("script, args, message", [
+    ("radio_test.py", ["--adapter", "nokey"], "IAdapters : Key nokey not found"),
+    ("flash_firmware.py", ["/nonexistent/image.hex"], "could not be loaded"),
+])
+def test_examples_report_failures_clearly(script, args, message):
+    done = subprocess.run([sys.executable, str(EXAMPLES / script), *args], capture_output=True, text=True)
+    assert done.returncode != 0
+    assert message in done.stderr
