@@ -1,5 +1,6 @@
 """Helpers shared by the example scripts: finding the oleaut module, opening an adapter, and
 formatting what the adapter's records hold."""
+import contextlib
 import pathlib
 import sys
 
@@ -22,6 +23,18 @@ def check(status, what):
         raise ExampleError(f"{what} failed (status {status})")
 
 
+def add_adapter_option(parser):
+    parser.add_argument("--adapter", help="registry key of the adapter (default: the first Vireo adapter)")
+
+
+def run(main, name):
+    """Runs an example's main() as a program: failures end it with a one-line message."""
+    try:
+        sys.exit(main())
+    except (ExampleError, oleaut.Error) as e:
+        sys.exit(f"\n{name}: {e}")
+
+
 def open_adapter(key=None):
     """Opens the adapter with the given registry key, or else the first Vireo adapter.
     Returns (adapter, vireo); close it with adapter.Close()."""
@@ -40,6 +53,16 @@ def open_adapter(key=None):
         adapter.Close()
         raise ExampleError(f"adapter {adapter.Enumerator} ({adapter.Description}) is not a Vireo adapter")
     return adapter, vireo
+
+
+@contextlib.contextmanager
+def opened_adapter(key=None):
+    """open_adapter() for a with block, which closes the adapter at its end."""
+    adapter, vireo = open_adapter(key)
+    try:
+        yield adapter, vireo
+    finally:
+        adapter.Close()
 
 
 def mac_text(record_bytes):

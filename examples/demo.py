@@ -5,7 +5,6 @@ example script that does it on its own."""
 import argparse
 import pathlib
 import subprocess
-import sys
 import tempfile
 
 import bench_common
@@ -13,7 +12,6 @@ import edit_pda
 import flash_firmware
 import list_adapters
 import radio_test
-from bench_common import oleaut
 
 
 def make_station_image(folder):
@@ -22,7 +20,9 @@ def make_station_image(folder):
     if tool is None:
         return None
     image = folder / "STA2_1.HEX"
-    subprocess.run([str(tool), "-o", str(image), "--station", "2:1:3:2", "--code-bytes", "20000"], check=True)
+    done = subprocess.run([str(tool), "-o", str(image), "--station", "2:1:3:2", "--code-bytes", "20000"])
+    if done.returncode != 0:
+        raise bench_common.ExampleError(f"oru-fwimage could not write {image}")
     return image
 
 
@@ -55,7 +55,4 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (bench_common.ExampleError, oleaut.Error, subprocess.CalledProcessError) as e:
-        sys.exit(f"demo: {e}")
+    bench_common.run(main, "demo")

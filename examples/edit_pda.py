@@ -3,10 +3,8 @@
 area, reads it back to check, and (unless --keep) removes the record again and commits, so the
 adapter is left as it was."""
 import argparse
-import sys
 
 import bench_common
-from bench_common import oleaut
 
 
 def records(pda):
@@ -35,7 +33,7 @@ def commit(pda):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--adapter", help="registry key of the adapter (default: the first Vireo adapter)")
+    bench_common.add_adapter_option(parser)
     parser.add_argument("--code", type=lambda s: int(s, 0), default=0x0F10,
                         help="code of the record to add (default 0x0F10)")
     parser.add_argument("--data", default="Bench note", help="text stored in the record")
@@ -45,8 +43,7 @@ def main(argv=None):
     data = args.data.encode("ascii")
     data += b"\0" * (len(data) % 2)  # records hold whole words
 
-    adapter, vireo = bench_common.open_adapter(args.adapter)
-    try:
+    with bench_common.opened_adapter(args.adapter) as (adapter, vireo):
         pda = vireo.PDA
         retrieve(pda)
         before = records(pda)
@@ -75,13 +72,8 @@ def main(argv=None):
             if records(pda) != before:
                 raise bench_common.ExampleError("the area does not read back as it was")
             print(f"  Removed record {key} again and committed: the area is as it was.")
-    finally:
-        adapter.Close()
     return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (bench_common.ExampleError, oleaut.Error) as e:
-        sys.exit(f"edit_pda: {e}")
+    bench_common.run(main, "edit_pda")

@@ -59,20 +59,14 @@ def flash(vireo, image):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("image", help="S-record firmware image")
-    parser.add_argument("--adapter", help="registry key of the adapter (default: the first Vireo adapter)")
+    bench_common.add_adapter_option(parser)
     args = parser.parse_args(argv)
-    adapter, vireo = bench_common.open_adapter(args.adapter)
-    try:
+    with bench_common.opened_adapter(args.adapter) as (adapter, vireo):
         print(f"Adapter {adapter.Enumerator}: {adapter.Description}")
         flash(vireo, args.image)
         print("  Downloaded; the card was reset and runs the new image.")
-    finally:
-        adapter.Close()
     return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (bench_common.ExampleError, oleaut.Error) as e:
-        sys.exit(f"\nflash_firmware: {e}")
+    bench_common.run(main, "flash_firmware")

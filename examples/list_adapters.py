@@ -2,7 +2,6 @@
 """Lists the host's network adapters: registry key, whether it is a Vireo adapter, its driver
 service and description."""
 import argparse
-import sys
 
 import bench_common
 from bench_common import oleaut
@@ -20,7 +19,4 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (bench_common.ExampleError, oleaut.Error) as e:
-        sys.exit(f"list_adapters: {e}")
+    bench_common.run(main, "list_adapters")

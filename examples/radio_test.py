@@ -2,7 +2,6 @@
 """Opens a Vireo adapter, shows its MAC address, serial number and baseband, tunes it to a
 channel, transmits continuously for a moment, stops, and shows the tallies."""
 import argparse
-import sys
 import time
 
 import bench_common
@@ -13,15 +12,14 @@ SHOWN_TALLIES = ["txUnicast", "txFrags", "txUniOctets", "rxUnicast", "rxFrags", 
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--adapter", help="registry key of the adapter (default: the first Vireo adapter)")
+    bench_common.add_adapter_option(parser)
     parser.add_argument("--channel", type=int, default=6, help="channel 1 to 14 (default 6)")
     parser.add_argument("--pattern", type=lambda s: int(s, 0), default=0xAAAA,
                         help="16-bit transmit data pattern (default 0xAAAA)")
     parser.add_argument("--seconds", type=float, default=0.5, help="how long to transmit (default 0.5)")
     args = parser.parse_args(argv)
 
-    adapter, vireo = bench_common.open_adapter(args.adapter)
-    try:
+    with bench_common.opened_adapter(args.adapter) as (adapter, vireo):
         rids = vireo.RIDs
         print(f"Adapter {adapter.Enumerator}: {adapter.Description}")
         print(f"  MAC address   {bench_common.mac_text(rids.Item('FC01').RidAsByteArray)}")
@@ -44,13 +42,8 @@ def main(argv=None):
         print("  Tallies:")
         for name in SHOWN_TALLIES:
             print(f"    {name:<12} {getattr(tallies, name)}")
-    finally:
-        adapter.Close()
     return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (bench_common.ExampleError, oleaut.Error) as e:
-        sys.exit(f"radio_test: {e}")
+    bench_common.run(main, "radio_test")
