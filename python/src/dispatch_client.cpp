@@ -127,6 +127,7 @@ HRESULT DispatchClient::rawInvoke(DISPID id, WORD flags, DISPPARAMS& params, VAR
         hr = disp_->Invoke(id, GUID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep.e, &argErr);
     }
     setLastStatus(hr);
+    raisePendingInterrupt();
     if (SUCCEEDED(hr)) return hr;
     if (hr == DISP_E_EXCEPTION) {
         if (excep.e.pfnDeferredFillIn) excep.e.pfnDeferredFillIn(&excep.e);

@@ -13,6 +13,9 @@ namespace pyoleaut {
 namespace {
 
 thread_local HRESULT lastStatus_ = S_OK;
+// Owned reference, or null; left to leak if a thread ends with one pending, as releasing it
+// would need the interpreter at thread exit.
+thread_local PyObject* pendingInterrupt_ = nullptr;
 
 struct StatusText {
     HRESULT hr;
@@ -110,6 +113,20 @@ void clearErrorObject() { SetErrorInfo(0, nullptr); }
         if (!context.empty()) e.description = std::u16string(context) + u": " + e.description;
     }
     throw e;
+}
+
+void keepPendingInterrupt(py::error_already_set& e) {
+    if (pendingInterrupt_) return;  // the first one counts
+    pendingInterrupt_ = e.value().inc_ref().ptr();
+}
+
+bool interruptPending() { return pendingInterrupt_ != nullptr; }
+
+void raisePendingInterrupt() {
+    if (!pendingInterrupt_) return;
+    py::object value = py::reinterpret_steal<py::object>(std::exchange(pendingInterrupt_, nullptr));
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(value.ptr())), value.ptr());
+    throw py::error_already_set();
 }
 
 HRESULT lastStatus() { return lastStatus_; }

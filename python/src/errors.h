@@ -38,6 +38,13 @@ void clearErrorObject();
 HRESULT lastStatus();
 void setLastStatus(HRESULT hr);
 
+// An exception that must not be swallowed (KeyboardInterrupt, SystemExit) raised by an event
+// handler: kept until the call that fired the event returns, then raised there.
+void keepPendingInterrupt(py::error_already_set& e);
+bool interruptPending();
+// Raises the kept exception, if any (with the GIL held).
+void raisePendingInterrupt();
+
 // Adds oleaut.Error to the module and translates AutomationError to it.
 void registerErrors(py::module_& m);
 

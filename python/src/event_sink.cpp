@@ -20,7 +20,8 @@ bool pythonAlive() { return Py_IsInitialized() && !_Py_IsFinalizing(); }
 // The sink handed to a connection point: an IDispatch that answers the event interface and turns
 // each event into a call of the Python method of the same name. Events the Python object has no
 // method for are accepted and ignored; a handler's exception is reported as unraisable (the
-// source goes on), since the event source ignores what its sinks answer.
+// source goes on), since the event source ignores what its sinks answer. KeyboardInterrupt and
+// SystemExit stop further handlers and are raised when the call that fired the event returns.
 class EventSink final : public IDispatch {
 public:
     EventSink(const IID& iid, std::shared_ptr<const TypeMembers> events, py::object target)
@@ -80,6 +81,7 @@ public:
         if (result) VariantInit(result);
         if (!pythonAlive()) return S_OK;
         py::gil_scoped_acquire gil;
+        if (interruptPending()) return S_OK;  // the script is being stopped: no more handlers
         try {
             py::object handler = py::getattr(target_, toPython(m->name), py::none());
             if (handler.is_none()) return S_OK;
@@ -88,7 +90,8 @@ public:
             for (UINT i = 0; i < n; ++i) args[i] = fromVariant(params->rgvarg[n - 1 - i]);
             handler(*args);
         } catch (py::error_already_set& e) {
-            e.discard_as_unraisable(("handler of event " + toUtf8(m->name)).c_str());
+            if (e.matches(PyExc_Exception)) e.discard_as_unraisable(("handler of event " + toUtf8(m->name)).c_str());
+            else keepPendingInterrupt(e);  // KeyboardInterrupt, SystemExit: raised when the call returns
         }
         return S_OK;
     }

@@ -83,3 +83,20 @@ def test_a_sink_lives_as_long_as_its_connection():
     assert sys.getrefcount(sink) == unconnected + 1
     del source  # the object goes, and with it the connection and its reference to the sink
     assert sys.getrefcount(sink) == unconnected
+
+
+@pytest.mark.parametrize("stop", [KeyboardInterrupt, SystemExit])
+def test_stopping_the_script_from_a_handler_reaches_the_firing_call(obj, stop):
+    class Stopping(Recorder):
+        def Progress(self, block, total):
+            super().Progress(block, total)
+            if len(self.calls) == 1:
+                raise stop()
+
+    sink = Stopping()
+    oleaut.advise(obj, sink)
+    with pytest.raises(stop):
+        obj.Fire(3, "done")
+    assert sink.calls == [("Progress", 1, 3)]  # no handler runs once the script is stopping
+    obj.Fire(1, "next")  # nothing stays pending
+    assert sink.calls[1:] == [("Progress", 1, 1), ("Finished", "next")]
