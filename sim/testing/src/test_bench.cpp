@@ -1,5 +1,7 @@
 #include "vireo/sim/testing/test_bench.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,6 +19,22 @@ fs::path requiredPath(const char* variable) {
                                  " (tests run with scratch paths; never the user's own)");
     return v;
 }
+
+// Tests of one binary may run at once in separate processes (ctest -j): each process gets its own
+// hive and state folder below the harness's scratch paths. A harness that sets only the scratch
+// hive gets the bench state beside it, never the user's.
+void useProcessScratch() {
+    static const bool done = [] {
+        const fs::path hive = requiredPath("ORU_REGISTRY");
+        const char* s = std::getenv("ORU_BENCH_STATE");
+        const fs::path state = s && *s ? fs::path(s) : hive.parent_path() / "bench-state";
+        const std::string process = "process-" + std::to_string(::getpid());
+        ::setenv("ORU_REGISTRY", (hive.parent_path() / process / hive.filename()).c_str(), 1);
+        ::setenv("ORU_BENCH_STATE", (state / process).c_str(), 1);
+        return true;
+    }();
+    (void)done;
+}
 }  // namespace
 
 std::string defaultBenchJson() {
@@ -29,10 +47,8 @@ std::string defaultBenchJson() {
 TestBench::TestBench() : TestBench(defaultBenchJson()) {}
 
 TestBench::TestBench(std::string_view benchJson) {
+    useProcessScratch();
     const fs::path hive = requiredPath("ORU_REGISTRY");
-    // A harness that sets only the scratch hive gets the bench state beside it, never the user's.
-    if (const char* s = std::getenv("ORU_BENCH_STATE"); !s || !*s)
-        ::setenv("ORU_BENCH_STATE", (hive.parent_path() / "bench-state").c_str(), 1);
     const fs::path state = requiredPath("ORU_BENCH_STATE");
     forgetDevices();
     std::error_code ec;
@@ -55,6 +71,10 @@ TestBench::~TestBench() {
     forgetDevices();
     journal().clear();
     SimClock::instance().thaw();
+    // The process's scratch goes with its last bench.
+    std::error_code ec;
+    fs::remove_all(requiredPath("ORU_BENCH_STATE"), ec);
+    fs::remove_all(fs::path(requiredPath("ORU_REGISTRY")).parent_path(), ec);
 }
 
 Journal& TestBench::journal() { return vireo::sim::journal(); }
