@@ -100,14 +100,19 @@ LONG W32N_OpenAdapterA(const char* adapterName) {
         lastError = kErrorFileNotFound;
         return -1;
     }
-    char driver[64];
-    if (parameters.text("Driver", driver, sizeof driver) && std::strcmp(driver, "vireo-bench") != 0) {
-        std::cerr << "ndisreq32: " << adapterName << ": unknown driver \"" << driver << "\"\n";
-        lastError = kErrorDeviceNotAvailable;
-        return -1;
+    char name[64];
+    const ndis::Driver* driver = &ndis::kDrivers[0];
+    if (parameters.text("Driver", name, sizeof name)) {
+        driver = std::find_if(std::begin(ndis::kDrivers), std::end(ndis::kDrivers),
+                              [&](const ndis::Driver& d) { return std::strcmp(d.name, name) == 0; });
+        if (driver == std::end(ndis::kDrivers)) {
+            std::cerr << "ndisreq32: " << adapterName << ": unknown driver \"" << name << "\"\n";
+            lastError = kErrorDeviceNotAvailable;
+            return -1;
+        }
     }
     std::string error;
-    std::shared_ptr<ndis::Miniport> miniport = ndis::openBenchAdapter(parameters.get(), error);
+    std::shared_ptr<ndis::Miniport> miniport = driver->open(parameters.get(), error);
     if (!miniport) {
         std::cerr << "ndisreq32: " << adapterName << ": " << error << "\n";
         lastError = kErrorDeviceNotAvailable;
