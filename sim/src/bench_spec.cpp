@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "production_data.h"
+#include "words.h"
 
 namespace vireo::sim {
 
@@ -166,12 +167,6 @@ DWORD parseDriverVersion(const Reader& r) {
     return DWORD(major << 16 | minor);
 }
 
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 void checkRegistryName(const std::string& name, const std::string& path) {
     if (name.empty() || name.size() > 255 || name.find('\\') != std::string::npos)
         Reader::failAt(path, "must be 1 to 255 characters without a backslash");
@@ -315,8 +310,8 @@ BenchSpec parseBench(const std::string& text, const fs::path& file) {
             const std::string path = "adapters[" + std::to_string(i) + "]";
             AdapterSpec a = parseAdapter(adapters[i], path);
             for (const auto& b : bench.adapters) {
-                if (sameName(a.key, b.key)) Reader::failAt(path + ".key", "\"" + a.key + "\" is used twice");
-                if (sameName(a.service, b.service))
+                if (equalsNoCase(a.key, b.key)) Reader::failAt(path + ".key", "\"" + a.key + "\" is used twice");
+                if (equalsNoCase(a.service, b.service))
                     Reader::failAt(path + ".service", "\"" + a.service + "\" is used twice");
             }
             bench.adapters.push_back(std::move(a));

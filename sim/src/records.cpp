@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "noise.h"
+#include "words.h"
 
 namespace vireo::sim {
 
@@ -19,19 +20,14 @@ WORD highestRateBit(WORD control) {
     return 1;
 }
 
-std::vector<WORD> bytesToWords(const BYTE* bytes, std::size_t n) {
-    std::vector<WORD> w((n + 1) / 2, 0);
-    for (std::size_t i = 0; i < n; ++i) w[i / 2] |= WORD(bytes[i] << ((i % 2) * 8));
-    return w;
-}
+std::vector<WORD> bytesToWords(const BYTE* bytes, std::size_t n) { return packBytes(bytes, n, (n + 1) / 2); }
 
 }  // namespace
 
 std::vector<WORD> countedText(std::string_view text, std::size_t words) {
     const std::size_t n = std::min(text.size(), 2 * (words - 1));
-    std::vector<WORD> w(words, 0);
-    w[0] = WORD(n);
-    for (std::size_t i = 0; i < n; ++i) w[1 + i / 2] |= WORD(BYTE(text[i]) << ((i % 2) * 8));
+    std::vector<WORD> w = packText(text.substr(0, n), words - 1);
+    w.insert(w.begin(), WORD(n));
     return w;
 }
 
@@ -194,8 +190,7 @@ std::vector<WORD> Records::sweepTable(std::int64_t) const {
         w.push_back(s.beaconInterval);
         w.push_back(s.capability);
         w.push_back(WORD(s.ssid.size()));
-        auto ssid = std::vector<WORD>(16, 0);
-        for (std::size_t i = 0; i < s.ssid.size() && i < 32; ++i) ssid[i / 2] |= WORD(BYTE(s.ssid[i]) << ((i % 2) * 8));
+        const auto ssid = packText(s.ssid, 16);
         w.insert(w.end(), ssid.begin(), ssid.end());
         for (WORD x : bytesToWords(s.rates.data(), 10)) w.push_back(x);
         w.push_back(s.probeRate);
