@@ -57,6 +57,20 @@ TEST(NdisRequestLibrary, OpensAdaptersByServiceName) {
     }
 }
 
+TEST(NdisRequestLibrary, ServicesNamingAnUnknownDriverDoNotOpen) {
+    TestBench bench;
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VIREO1\\Parameters", 0,
+                            KEY_ALL_ACCESS, &k),
+              ERROR_SUCCESS);
+    RegSetValueExA(k, "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>("elsewhere"), 10);
+    RegCloseKey(k);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(W32N_OpenAdapterA("\\Device\\VIREO1"), -1);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("unknown driver \"elsewhere\""), std::string::npos);
+    EXPECT_NE(W32N_GetLastError(), 0u);
+}
+
 TEST(NdisRequestLibrary, HandlesBindToTheBenchDevice) {
     TestBench bench;
     const LONG h = W32N_OpenAdapterA("\\Device\\VIREO2");

@@ -215,6 +215,9 @@ namespace {
 LSTATUS deleteKey(HKEY key, const char* subKey, bool withContents) {
     std::vector<std::string> names;
     if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
+    Target t;
+    if (LSTATUS s = resolve(key, t)) return s;
+    if (names.empty() && t.path.empty()) return ERROR_ACCESS_DENIED;  // a root is never emptied
     return changeKey(key, 0, [&](Key& k) {
         Key* parent = &k;
         if (names.empty()) {

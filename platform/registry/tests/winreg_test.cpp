@@ -183,6 +183,7 @@ TEST_F(Registry, DeleteTreeWithoutSubkeyEmptiesTheKey) {
     k = create("T");
     const BYTE one = 1;
     RegSetValueExA(k, "v", 0, REG_BINARY, &one, 1);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, nullptr), ERROR_ACCESS_DENIED);
     ASSERT_EQ(RegDeleteTreeA(k, nullptr), ERROR_SUCCESS);
     char name[8];
     DWORD len = sizeof name, type = 0;
