@@ -87,6 +87,30 @@ LSTATUS copyData(const Value& v, DWORD* type, BYTE* data, DWORD* dataLen) {
     return ERROR_SUCCESS;
 }
 
+// The key a handle names in the current hive, for a call that needs `right`; `hive` keeps it alive.
+LSTATUS readKey(HKEY handle, REGSAM right, std::shared_ptr<const Hive>& hive, const Key*& key) {
+    Target t;
+    if (LSTATUS s = resolve(handle, t)) return s;
+    if (!allowed(t, right)) return ERROR_ACCESS_DENIED;
+    if (LSTATUS s = readHive(hive)) return s;
+    LSTATUS s;
+    key = locate(*hive, t, s);
+    return s;
+}
+
+// Runs `change` on the key a handle names, for a call that needs `right`, and stores the result.
+template <class Change>
+LSTATUS changeKey(HKEY handle, REGSAM right, Change change) {
+    Target t;
+    if (LSTATUS s = resolve(handle, t)) return s;
+    if (!allowed(t, right)) return ERROR_ACCESS_DENIED;
+    return changeHive([&](Hive& hive) {
+        LSTATUS s;
+        Key* k = locate(hive, t, s);
+        return k ? change(*k) : s;
+    });
+}
+
 }  // namespace
 
 LSTATUS RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM sam, HKEY* result) {
@@ -139,14 +163,9 @@ LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSA
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, char* keyClass, DWORD* classLen,
                       FILETIME* lastWriteTime) {
     if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     std::shared_ptr<const Hive> hive;
-    if (LSTATUS s = readHive(hive)) return s;
-    LSTATUS s;
-    const Key* k = locate(*hive, t, s);
-    if (!k) return s;
+    const Key* k = nullptr;
+    if (LSTATUS s = readKey(key, KEY_ENUMERATE_SUB_KEYS, hive, k)) return s;
     if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     if (LSTATUS st = copyName(k->subkeys[index].name, name, nameLen)) return st;
     if (keyClass && classLen && *classLen > 0) keyClass[0] = '\0';
@@ -158,14 +177,9 @@ LSTATUS RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*,
 LSTATUS RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DWORD* type, BYTE* data,
                       DWORD* dataLen) {
     if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     std::shared_ptr<const Hive> hive;
-    if (LSTATUS s = readHive(hive)) return s;
-    LSTATUS s;
-    const Key* k = locate(*hive, t, s);
-    if (!k) return s;
+    const Key* k = nullptr;
+    if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
     if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
     const Value& v = k->values[index];
     if (LSTATUS st = copyName(v.name, name, nameLen)) return st;
@@ -173,56 +187,39 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*,
 }
 
 LSTATUS RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataLen) {
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     std::shared_ptr<const Hive> hive;
-    if (LSTATUS s = readHive(hive)) return s;
-    LSTATUS s;
-    const Key* k = locate(*hive, t, s);
-    if (!k) return s;
+    const Key* k = nullptr;
+    if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
     const Value* v = k->findValue(valueName ? valueName : "");
     if (!v) return ERROR_FILE_NOT_FOUND;
     return copyData(*v, type, data, dataLen);
 }
 
 LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataLen) {
-    if (!data && dataLen) return ERROR_INVALID_PARAMETER;
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if ((!data && dataLen) || (valueName && !printableName(valueName))) return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes(data, data + dataLen);
-    return changeHive([&](Hive& hive) {
-        LSTATUS st;
-        Key* k = locate(hive, t, st);
-        if (k) k->setValue(valueName ? valueName : "", type, std::move(bytes));
-        return st;
+    return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
+        k.setValue(valueName ? valueName : "", type, bytes);
+        return ERROR_SUCCESS;
     });
 }
 
 LSTATUS RegDeleteValueA(HKEY key, const char* valueName) {
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    return changeHive([&](Hive& hive) {
-        LSTATUS st;
-        Key* k = locate(hive, t, st);
-        if (!k) return st;
-        return k->eraseValue(valueName ? valueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
+        return k.eraseValue(valueName ? valueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
 }
 
 namespace {
 // Deletes subKey of `key`; withContents allows a key that has subkeys.
 LSTATUS deleteKey(HKEY key, const char* subKey, bool withContents) {
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
     std::vector<std::string> names;
     if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-    return changeHive([&](Hive& hive) {
-        LSTATUS st;
-        Key* parent = locate(hive, t, st);
-        if (!parent) return st;
+    Target t;
+    if (LSTATUS s = resolve(key, t)) return s;
+    if (names.empty() && t.path.empty()) return ERROR_ACCESS_DENIED;  // a root is never emptied
+    return changeKey(key, 0, [&](Key& k) {
+        Key* parent = &k;
         if (names.empty()) {
             if (!withContents) return ERROR_ACCESS_DENIED;  // a key cannot delete itself
             parent->values.clear();

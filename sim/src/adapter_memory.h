@@ -1,0 +1,56 @@
+// The adapter's memory: the non-volatile firmware store and production data area, kept in the
+// adapter's state folder, and the volatile RAM. A transfer must lie wholly inside one region; a
+// write to non-volatile memory is stored before it is reported done, and a write that cannot be
+// stored leaves memory as it was. Several processes may use the same adapter: non-volatile
+// contents are read again when another process has changed them, and writes are made under a
+// lock on the state folder, so no process undoes another's write.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "production_data.h"
+
+namespace vireo::sim {
+
+class AdapterMemory {
+public:
+    static constexpr std::uint32_t kPageBytes = 4096;
+
+    // Loads the state in `stateDir` if there is one; a missing state is the factory state.
+    AdapterMemory(std::filesystem::path stateDir, ProductionArea factory, Faults faults);
+
+    NDIS_STATUS read(std::uint32_t address, std::span<BYTE> out) const;
+    NDIS_STATUS write(std::uint32_t address, std::span<const BYTE> data);
+
+    ProductionArea productionArea() const;
+    // Forgets everything written: factory production data, an erased firmware store, RAM zeroed.
+    void factoryReset();
+    const std::filesystem::path& stateDir() const { return stateDir_; }
+    // Number of firmware-store pages that hold anything but erased bytes.
+    std::size_t firmwarePagesInUse() const;
+
+private:
+    enum class Region { Firmware, Ram, Pda, None };
+    static Region regionOf(std::uint32_t address, std::size_t length);
+    // The state's version: a counter in the state folder that every write advances.
+    std::uint64_t storedGeneration() const;
+    bool storeGeneration(std::uint64_t generation) const;
+    // Reads the state files again when they changed since this process last read or wrote them.
+    void refresh() const;
+    bool storePda(const ProductionArea& pda) const;
+    bool storeFirmware(const std::map<std::uint32_t, std::vector<BYTE>>& pages) const;
+    bool sticks(std::uint32_t address) const;
+
+    std::filesystem::path stateDir_;
+    ProductionArea factory_;
+    Faults faults_;
+    mutable ProductionArea pda_;
+    mutable std::map<std::uint32_t, std::vector<BYTE>> pages_;  // firmware store, by page address
+    mutable std::uint64_t generation_ = ~std::uint64_t(0);  // the version this process holds
+    std::vector<BYTE> ram_;
+};
+
+}  // namespace vireo::sim
