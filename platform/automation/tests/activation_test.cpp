@@ -283,3 +283,36 @@ TEST_F(TypeLibRegistration, RegistryEntriesAndLoadingBack) {
     EXPECT_EQ(UnRegisterTypeLib(LIBID_TestLib, 1, 2, 0, SYS_WIN32), TYPE_E_LIBNOTREGISTERED);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, foreign.c_str());
 }
+
+TEST(BrokenHive, ReportedAsUnreadableAndLeftAlone) {
+    const char* hive = std::getenv("ORU_REGISTRY");
+    ASSERT_NE(hive, nullptr);
+    const std::string saved = hive, broken = saved + ".broken";
+    const std::string garbage = "this is not a registry export\n[HKEY_CLASSES_ROOT\n";
+    std::FILE* f = std::fopen(broken.c_str(), "w");
+    ASSERT_TRUE(f);
+    std::fputs(garbage.c_str(), f);
+    std::fclose(f);
+    setenv("ORU_REGISTRY", broken.c_str(), 1);
+
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    testing::internal::CaptureStderr();
+    CLSID clsid{};
+    ComPtr<IUnknown> obj;
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(oleaut::CreateTypeLibFromDesc(TestObj::libraryDesc(), lib.put()), S_OK);
+    EXPECT_EQ(CLSIDFromProgID(u"OleautTest.TestObj", &clsid), REGDB_E_READREGDB);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestObj, nullptr, CLSCTX_ALL, IID_IUnknown, obj.putVoid()), REGDB_E_READREGDB);
+    EXPECT_EQ(RegisterTypeLib(lib.get(), u"/tmp/libtest.so", nullptr), TYPE_E_REGISTRYACCESS);
+    testing::internal::GetCapturedStderr();
+    CoUninitialize();
+
+    setenv("ORU_REGISTRY", saved.c_str(), 1);
+    f = std::fopen(broken.c_str(), "r");
+    ASSERT_TRUE(f);
+    char buf[128] = {};
+    const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(buf, n), garbage);  // never overwritten
+    std::remove(broken.c_str());
+}
