@@ -304,6 +304,8 @@ TEST(BrokenHive, ReportedAsUnreadableAndLeftAlone) {
     EXPECT_EQ(CLSIDFromProgID(u"OleautTest.TestObj", &clsid), REGDB_E_READREGDB);
     EXPECT_EQ(CoCreateInstance(CLSID_TestObj, nullptr, CLSCTX_ALL, IID_IUnknown, obj.putVoid()), REGDB_E_READREGDB);
     EXPECT_EQ(RegisterTypeLib(lib.get(), u"/tmp/libtest.so", nullptr), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_TestLib, 1, 2, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_TestLib, 1, 2, 0, lib.put()), TYPE_E_REGISTRYACCESS);
     testing::internal::GetCapturedStderr();
     CoUninitialize();
 
