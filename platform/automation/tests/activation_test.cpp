@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -59,12 +60,36 @@ bool isLoaded(const char* path) {
     return h != nullptr;
 }
 
+// Gives the running test a fresh hive of its own beside the scratch hive, so that tests running
+// in parallel do not see each other's registrations. The previous hive path is restored at the end.
+class OwnHive {
+public:
+    OwnHive() {
+        const char* hive = std::getenv("ORU_REGISTRY");
+        if (!hive) return;  // tests must never touch the user's registry
+        saved_ = hive;
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::filesystem::path own = std::filesystem::path(saved_).parent_path() /
+                                          (std::string(test->test_suite_name()) + "." + test->name() + ".reg");
+        std::filesystem::create_directories(own.parent_path());
+        std::filesystem::remove(own);
+        setenv("ORU_REGISTRY", own.c_str(), 1);
+    }
+    ~OwnHive() {
+        if (!saved_.empty()) setenv("ORU_REGISTRY", saved_.c_str(), 1);
+    }
+    bool ready() const { return !saved_.empty(); }
+
+private:
+    std::string saved_;
+};
+
 // Registers the test server with the registration tool (so this process does not load it), and
-// unregisters it afterwards. The hive is the test's scratch hive.
+// unregisters it afterwards.
 class Activation : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(std::getenv("ORU_REGISTRY"), nullptr) << "tests must not touch the user's registry";
+        ASSERT_TRUE(hive_.ready()) << "ORU_REGISTRY must name a scratch hive";
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         std::string out;
         ASSERT_EQ(run(std::string(REGSVR_TOOL " ") + server(), &out), 0) << out;
@@ -76,6 +101,9 @@ protected:
         CoUninitialize();
     }
     virtual const char* server() const { return TEST_SERVER; }
+
+private:
+    OwnHive hive_;
 };
 
 }  // namespace
