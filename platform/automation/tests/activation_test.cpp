@@ -257,6 +257,21 @@ TEST_F(Activation, CreateInstanceExOnThisHostAndElsewhere) {
     EXPECT_EQ(CoCreateInstanceEx(CLSID_TestObj, nullptr, CLSCTX_ALL, nullptr, 0, qi), E_INVALIDARG);
 }
 
+TEST(RegistrationTool, RegistersAndUnregisters) {
+    OwnHive hive;
+    ASSERT_TRUE(hive.ready());
+    const std::string classKey = "CLSID\\" + guidString(CLSID_TestObj);
+    std::string out;
+    ASSERT_EQ(run(REGSVR_TOOL " " TEST_SERVER, &out), 0) << out;
+    EXPECT_NE(out.find("DllRegisterServer"), std::string::npos) << out;
+    char path[PATH_MAX];
+    ASSERT_TRUE(realpath(TEST_SERVER, path));
+    EXPECT_EQ(regText(classKey + "\\InprocServer32"), std::string(path));
+    ASSERT_EQ(run(REGSVR_TOOL " -u " TEST_SERVER, &out), 0) << out;
+    EXPECT_FALSE(regText(classKey));
+    EXPECT_FALSE(regText("OleautTest.TestObj"));
+}
+
 TEST(RegistrationTool, ReportsFailures) {
     std::string out;
     EXPECT_EQ(run(REGSVR_TOOL, &out), 2);
