@@ -372,7 +372,10 @@ HRESULT TypeInfo::GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD*
     if (helpFile) *helpFile = nullptr;
     if (const HRESULT hr = giveText(memberName, name); FAILED(hr)) return hr;
     if (const HRESULT hr = giveText(memberDoc, doc); FAILED(hr)) {
-        if (name) SysFreeString(*name), *name = nullptr;
+        if (name) {
+            SysFreeString(*name);
+            *name = nullptr;
+        }
         return hr;
     }
     return S_OK;
