@@ -65,6 +65,21 @@ def opened_adapter(key=None):
         adapter.Close()
 
 
+def missing_members(vireo):
+    """For each example ("radio", "pda", "firmware"): the members it uses that the component does
+    not offer (yet), by name; empty when the example can run."""
+    def lacking(obj, owner, *names):
+        offered = dir(obj)
+        return [f"{owner}.{name}" for name in names if name not in offered]
+
+    return {
+        "radio": lacking(vireo, "Vireo", "SetChannel", "ContinuousTx", "StopTest", "Tallies", "BBPRegs")
+                 + lacking(vireo.RIDs, "RIDs", "Item"),
+        "pda": lacking(vireo.PDA, "PDA", "Retrieve", "Commit", "AddPDR", "RemovePDR", "Item"),
+        "firmware": lacking(vireo.Firmware, "Firmware", "LoadHEXFile", "MakeCalPdrs", "PlugImage", "FlashImage"),
+    }
+
+
 def mac_text(record_bytes):
     """The MAC address from record FC01's bytes (each word high byte first): 00-11-22-33-44-55."""
     if len(record_bytes) < 6:

@@ -32,24 +32,35 @@ def step(title):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--adapter", help="registry key of the Vireo adapter (default: the first one)")
+    bench_common.add_adapter_option(parser)
     parser.add_argument("--image", help="S-record image to download (default: one made by oru-fwimage)")
     args = parser.parse_args(argv)
     which = ["--adapter", args.adapter] if args.adapter else []
 
     step("Adapters")
     list_adapters.main([])
+    with bench_common.opened_adapter(args.adapter) as (_, vireo):
+        missing = bench_common.missing_members(vireo)
+
+    def runnable(example):
+        if missing[example]:
+            print(f"  skipped: the component does not offer {', '.join(missing[example])} yet")
+        return not missing[example]
+
     step("Radio test: channel 6, continuous transmit")
-    radio_test.main(which + ["--channel", "6"])
+    if runnable("radio"):
+        radio_test.main(which + ["--channel", "6"])
     step("Production data area")
-    edit_pda.main(which)
+    if runnable("pda"):
+        edit_pda.main(which)
     step("Firmware download")
-    with tempfile.TemporaryDirectory() as folder:
-        image = args.image or make_station_image(pathlib.Path(folder))
-        if image is None:
-            print("  skipped: no image given and oru-fwimage is not built")
-        else:
-            flash_firmware.main(which + [str(image)])
+    if runnable("firmware"):
+        with tempfile.TemporaryDirectory() as folder:
+            image = args.image or make_station_image(pathlib.Path(folder))
+            if image is None:
+                print("  skipped: no image given and oru-fwimage is not built")
+            else:
+                flash_firmware.main(which + [str(image)])
     print("\nDone.")
     return 0
 

@@ -1,5 +1,6 @@
 """The component's object model from Python, on the default simulated bench."""
 import pytest
+from conftest import require
 
 import oleaut
 
@@ -35,7 +36,26 @@ def test_adapter_lookup_failures_carry_the_components_texts(adapters, index, tex
     assert (e.hresult, e.description, e.source) == (oleaut.E_INVALIDARG, text, "OruDirEzo.Adapters.1")
 
 
+def test_open_close_and_the_vireo_object(adapters):
+    vela, other = adapters.Item(1), adapters.Item(4)
+    assert (vela.IsOpen, vela.Open(), vela.IsOpen) == (0, 1, 1)
+    assert isinstance(vela.Vireo, oleaut.Dispatch)
+    vela.Close()
+    assert (vela.IsOpen, vela.Vireo) == (0, None)
+    assert other.IsVela == 0
+
+
+def test_events_without_members_accept_a_sink(adapters):
+    cookie = oleaut.advise(adapters, object())
+    oleaut.unadvise(adapters, cookie)
+    with pytest.raises(oleaut.Error) as info:
+        oleaut.unadvise(adapters, cookie)
+    assert info.value.hresult == oleaut.CONNECT_E_NOCONNECTION
+
+
 def test_channel_statuses_and_the_channel_record(vireo):
+    require(vireo, "SetChannel")
+    require(vireo.RIDs, "Item")
     assert vireo.SetChannel(15) == 1
     assert vireo.SetChannel(6) == 0
     assert vireo.RIDs.Item("FDC1").GetAsInteger(1) == 6
@@ -50,6 +70,7 @@ def test_a_firmware_download_reports_one_flash_progress_per_block(vireo, station
             self.blocks.append((blockcount, blocklength, blockAddress))
 
     firmware = vireo.Firmware
+    require(firmware, "LoadHEXFile", "PlugImage", "FlashImage", "TotalImageBlocks")
     assert firmware.LoadHEXFile(str(station_image)) == 1
     firmware.PlugImage()
     sink = Sink()

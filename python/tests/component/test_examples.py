@@ -9,6 +9,23 @@ import pytest
 EXAMPLES = pathlib.Path(os.environ["ORU_SOURCE_DIR"]) / "examples"
 
 
+@pytest.fixture
+def vireo_members():
+    """Skips an example's test while the members it uses are still being built."""
+    sys.path.insert(0, str(EXAMPLES))
+    import bench_common
+    sys.path.remove(str(EXAMPLES))
+
+    with bench_common.opened_adapter() as (_, vireo):
+        missing = bench_common.missing_members(vireo)
+
+    def check(example):
+        if missing[example]:
+            pytest.skip(f"the component does not offer {', '.join(missing[example])} yet")
+
+    return check
+
+
 def run(script, *args):
     done = subprocess.run([sys.executable, str(EXAMPLES / script), *args], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr + done.stdout
@@ -21,13 +38,15 @@ def test_list_adapters():
     assert sum(line.split()[1] == "yes" for line in out.splitlines()[2:]) == 3
 
 
-def test_radio_test_tunes_and_transmits():
+def test_radio_test_tunes_and_transmits(vireo_members):
+    vireo_members("radio")
     out = run("radio_test.py", "--channel", "6", "--seconds", "0")
     assert "Channel       6" in out
     assert "MAC address   " in out and "Stopped." in out
 
 
-def test_edit_pda_leaves_the_area_as_it_was():
+def test_edit_pda_leaves_the_area_as_it_was(vireo_members):
+    vireo_members("pda")
     out = run("edit_pda.py")
     assert "it reads back as written" in out
     assert "the area is as it was" in out
@@ -36,14 +55,16 @@ def test_edit_pda_leaves_the_area_as_it_was():
 def test_demo_runs_to_the_end():
     out = run("demo.py")
     assert out.rstrip().endswith("Done.")
-    assert "blocks," in out
+    assert "4 network adapter(s)" in out
 
 
 @pytest.mark.parametrize("script, args, message", [
     ("radio_test.py", ["--adapter", "nokey"], "IAdapters : Key nokey not found"),
     ("flash_firmware.py", ["/nonexistent/image.hex"], "could not be loaded"),
 ])
-def test_examples_report_failures_clearly(script, args, message):
+def test_examples_report_failures_clearly(script, args, message, vireo_members):
+    if script == "flash_firmware.py":
+        vireo_members("firmware")
     done = subprocess.run([sys.executable, str(EXAMPLES / script), *args], capture_output=True, text=True)
     assert done.returncode != 0
     assert message in done.stderr
