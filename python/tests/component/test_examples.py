@@ -1,4 +1,5 @@
 """The example scripts run to the end on the default simulated bench."""
+import json
 import os
 import pathlib
 import subprocess
@@ -6,7 +7,8 @@ import sys
 
 import pytest
 
-EXAMPLES = pathlib.Path(os.environ["ORU_SOURCE_DIR"]) / "examples"
+SOURCE = pathlib.Path(os.environ["ORU_SOURCE_DIR"])
+EXAMPLES = SOURCE / "examples"
 
 
 @pytest.fixture
@@ -38,11 +40,16 @@ def test_list_adapters():
     assert sum(line.split()[1] == "yes" for line in out.splitlines()[2:]) == 3
 
 
-def test_radio_test_tunes_and_transmits(vireo_members):
+@pytest.mark.parametrize("key, baseband", [("0001", "Alder (3)"), ("0002", "Birch B (19)"), ("0003", "Cedar (48)")])
+def test_radio_test_shows_the_adapters_identity_and_tunes_it(vireo_members, key, baseband):
     vireo_members("radio")
-    out = run("radio_test.py", "--channel", "6", "--seconds", "0")
-    assert "Channel       6" in out
-    assert "MAC address   " in out and "Stopped." in out
+    bench = json.loads((SOURCE / "sim" / "benches" / "default.json").read_text())
+    adapter = next(a for a in bench["adapters"] if a["key"] == key)
+    out = run("radio_test.py", "--adapter", key, "--channel", "6", "--seconds", "0")
+    assert f"MAC address   {adapter['mac'].replace(':', '-')}" in out
+    assert f"Serial number {adapter['serial']}\n" in out
+    assert f"Baseband      {baseband}" in out
+    assert "Channel       6" in out and "Stopped." in out
 
 
 def test_edit_pda_leaves_the_area_as_it_was(vireo_members):
