@@ -3,6 +3,7 @@
 // classes hand out.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,10 @@
 #include "oleaut/comptr.h"
 #include "oleaut/oleauto.h"
 #include "transport/adapter_session.h"
+
+namespace vireo::sim::testing {
+class TestBench;
+}
 
 namespace direzo::testing {
 
@@ -38,7 +43,8 @@ struct Request {
     NDIS_STATUS status;
 };
 
-// An opened adapter. Requests are counted from construction or the last mark().
+// The one adapter of a simulated bench, opened. Requests are counted from construction or the last
+// mark(). One at a time: a new OpenAdapter replaces the bench of the previous one.
 class OpenAdapter {
 public:
     explicit OpenAdapter(const AdapterOptions& options = {});
@@ -63,8 +69,11 @@ public:
     LONG tally(std::size_t index) const;
     // The adapter's memory as it holds it now.
     std::vector<BYTE> memory(DWORD address, std::size_t length) const;
+    // Lets simulated time pass (the bench's clock stands still otherwise).
+    void advance(std::chrono::milliseconds time);
 
 private:
+    std::unique_ptr<vireo::sim::testing::TestBench> bench_;
     std::unique_ptr<AdapterSession> session_;
     std::size_t mark_ = 0;
 };

@@ -19,6 +19,7 @@ ComPtr<IVireo> makeVireo() {
 class VireoTest : public ::testing::Test {
 protected:
     void open(const AdapterOptions& options = {}) {
+        adapter.reset();
         adapter = std::make_unique<OpenAdapter>(options);
         vireo = makeVireo();
         ASSERT_EQ(vireo->_SetApiObj(adapter->apiHandle()), S_OK);
@@ -177,6 +178,7 @@ TEST_F(VireoTest, SendCmdThatFailsGivesZeroBytes) {
 // The session reaches every sub-object: the model is detected, the records are found and the
 // tallies fetched, in that order.
 TEST_F(VireoTest, SessionIsHandedToEverySubObjectInOrder) {
+    adapter.reset();
     adapter = std::make_unique<OpenAdapter>(AdapterOptions().model(BBP_BIRCH_S));
     vireo = makeVireo();
     ASSERT_EQ(vireo->_SetApiObj(adapter->apiHandle()), S_OK);
@@ -202,12 +204,14 @@ TEST_F(VireoTest, SessionIsHandedToEverySubObjectInOrder) {
 
 // Nothing reaches a driver before a session is handed over, or once its Adapter is gone.
 TEST_F(VireoTest, CallsWithoutASessionAreRefused) {
+    adapter.reset();
     adapter = std::make_unique<OpenAdapter>();
     ComPtr<IVireo> fresh = makeVireo();
     ComPtr<IVireo> orphan = makeVireo();
     orphan->_SetApiObj(adapter->apiHandle());
     const LONG gone = adapter->apiHandle();
     adapter->release();
+    adapter.reset();
     adapter = std::make_unique<OpenAdapter>();  // a live adapter whose journal must stay empty
     EXPECT_EQ(orphan->_SetApiObj(gone), S_FALSE);
     LONG out = 0;
