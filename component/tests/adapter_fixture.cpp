@@ -50,6 +50,21 @@ ArrayArg::ArrayArg(VARTYPE vt, const std::vector<LONG>& values) {
     }
 }
 
+HRESULT invoke(IDispatch* object, std::u16string_view name, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
+    std::u16string text(name);
+    LPOLESTR names = text.data();
+    DISPID id = 0;
+    if (const HRESULT hr = object->GetIDsOfNames(IID{}, &names, 1, 0, &id); FAILED(hr)) return hr;
+    std::reverse(args.begin(), args.end());
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{args.data(), nullptr, UINT(args.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    return object->Invoke(id, IID{}, 0, flags, &params, result, nullptr, nullptr);
+}
+
 VARIANT intIndex(LONG i) {
     VARIANT v;
     VariantInit(&v);

@@ -108,6 +108,10 @@ struct Text {
     BSTR b = nullptr;
 };
 
+// Calls a member by name through IDispatch, as a late-bound script does (arguments in call order;
+// a property put passes its value as the last argument). The result is left in *result.
+HRESULT invoke(IDispatch* object, std::u16string_view name, WORD flags, std::vector<VARIANT> args, VARIANT* result);
+
 VARIANT intIndex(LONG i);
 VARIANT keyIndex(Text& key);
 

@@ -3,6 +3,7 @@
 #include "adapter_fixture.h"
 #include "direzo/subobjects.h"
 #include "direzo/vireo.h"
+#include "server/module.h"
 #include "tallies/tallies.h"
 #include "vireo/vireo.h"
 
@@ -121,6 +122,24 @@ TEST_F(TalliesTest, CallsWithoutASessionAreRefused) {
     EXPECT_EQ(tallies->_SetApiObj(0), S_FALSE);
     EXPECT_EQ(counter(u"txUnicast"), 0);
     EXPECT_TRUE(adapter->requests().empty());
+}
+
+// The type library describes TALLY_INFO: the 36 named counters and the reserved array, 176 bytes.
+TEST(TalliesSurface, TypeLibraryDescribesTheRecord) {
+    ITypeLib* lib = typeLibrary();
+    ASSERT_NE(lib, nullptr);
+    ComPtr<ITypeInfo> record;
+    for (UINT i = 0; i < lib->GetTypeInfoCount() && !record; ++i) {
+        Text name;
+        lib->GetDocumentation(INT(i), &name.b, nullptr, nullptr, nullptr);
+        if (name.str() == u"TALLY_INFO") lib->GetTypeInfo(i, record.put());
+    }
+    ASSERT_TRUE(record);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(record->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->cbSizeInstance, 176u);
+    EXPECT_EQ(attr->cVars, 37);
+    record->ReleaseTypeAttr(attr);
 }
 
 TEST(TalliesSurface, MembersInSlotOrder) {
