@@ -69,6 +69,10 @@ TEST(Memory, AccessNeedsEnablingAndStaysInsideOneRegion) {
         {0x500000, 2, NDIS_STATUS_INVALID_DATA},
     };
     for (const auto& c : cases) EXPECT_EQ(readMemory(*d, c.address, c.length).status, c.status) << std::hex << c.address;
+    // A production-data write that would run past the area is refused whole.
+    const auto before = d->productionArea();
+    EXPECT_EQ(writeMemory(*d, kPdaBase, std::vector<BYTE>(1030, 0x11)).status, NDIS_STATUS_INVALID_DATA);
+    EXPECT_EQ(d->productionArea(), before);
     // A buffer shorter than the transfer it announces.
     auto shortBuffer = transfer(kRamBase, {}, 64);
     shortBuffer.resize(6 + 10);

@@ -161,6 +161,11 @@ TEST_F(Registry, HandlesAndAccessRightsAreChecked) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Keys\\Missing", 0, KEY_READ, &readOnly), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(readOnly, nullptr);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Keys\\\\A", 0, KEY_READ, &readOnly), ERROR_INVALID_PARAMETER);
+    // Names the hive file could not hold are refused.
+    HKEY bad = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Keys\\line\nbreak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bad, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueExA(k, "tab\there", 0, REG_BINARY, &one, 1), ERROR_INVALID_PARAMETER);
 
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_ACCESS_DENIED);  // has a subkey
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_SUCCESS);
