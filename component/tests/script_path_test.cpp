@@ -1,8 +1,11 @@
 // The component as a script sees it on the default bench: an Adapters collection, an adapter
 // opened, and the Vireo object and its sub-objects driven by name through IDispatch.
+#include <dlfcn.h>
+
 #include "adapter_fixture.h"
 #include "adapters/adapters.h"
 #include "direzo/adapters.h"
+#include "oleaut/objbase.h"
 #include "vireo/sim/testing/test_bench.h"
 
 namespace direzo::testing {
@@ -102,6 +105,37 @@ TEST_F(ScriptPath, FailuresCarryTheirText) {
     SysFreeString(excep.bstrDescription);
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrHelpFile);
+}
+
+// Objects made by ProgID through the registered component hold no session until one is handed
+// over, and say so; nothing reaches a driver.
+TEST(Activation, ObjectsMadeByProgIdHaveNoSession) {
+    vireo::sim::testing::TestBench bench;
+    void* handle = dlopen(DIREZO_LIBRARY, RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto registerServer = reinterpret_cast<PFN_DllRegisterServer>(dlsym(handle, "DllRegisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, 0)));
+    {
+        const std::vector<std::pair<const char16_t*, const char16_t*>> calls{
+            {u"OruDirEzo.Vireo", u"InitPhy"}, {u"OruDirEzo.Tallies", u"Refresh"},
+            {u"OruDirEzo.Rids", u"_SetApiObj"}, {u"OruDirEzo.BBPRegs", u"_SetApiObj"}};
+        for (const auto& [progId, member] : calls) {
+            CLSID clsid{};
+            ASSERT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+            ComPtr<IDispatch> object;
+            ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IDispatch::iid, object.putVoid()), S_OK);
+            Var result;
+            std::vector<VARIANT> args;
+            if (std::u16string_view(member) == u"_SetApiObj") args.push_back(intIndex(12345));
+            EXPECT_EQ(invoke(object.get(), member, DISPATCH_METHOD, args, &result.v), S_FALSE);
+            EXPECT_EQ(takeErrorText(), u"No Adapter Object Reference");
+        }
+        EXPECT_TRUE(bench.journal().entries().empty());
+    }
+    CoUninitialize();
+    dlclose(handle);
 }
 
 }  // namespace
