@@ -15,11 +15,6 @@
 
 namespace direzo {
 
-oleaut::ServerModule& module() {
-    static oleaut::ServerModule m;
-    return m;
-}
-
 namespace {
 
 template <class T>
