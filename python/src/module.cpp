@@ -5,6 +5,7 @@
 #include "dispatch_client.h"
 #include "errors.h"
 #include "event_sink.h"
+#include "instance_doc.h"
 #include "oleaut/objbase.h"
 
 namespace py = pybind11;
@@ -27,9 +28,8 @@ PYBIND11_MODULE(oleaut, m) {
 
     registerErrors(m);
 
-    py::class_<DispatchClient>(m, "Dispatch",
-                               "Dispatch(progid, host=None): an automation object created by ProgID, "
-                               "in this process or (with host) through the remote provider.")
+    py::class_<DispatchClient> dispatch(m, "Dispatch");
+    dispatch
         .def(py::init(&DispatchClient::create), py::arg("progid"), py::arg("host") = py::none())
         .def("__getattr__", [](py::object self, py::str name) {
             return self.cast<const DispatchClient&>().getAttr(self, name);
@@ -43,13 +43,15 @@ PYBIND11_MODULE(oleaut, m) {
             return py::isinstance<DispatchClient>(b) && a.sameObject(b.cast<const DispatchClient&>());
         })
         .def("__hash__", &DispatchClient::identity)
-        .def("__bool__", [](const DispatchClient&) { return true; })
-        .def_property_readonly("__doc__", &DispatchClient::doc);
+        .def("__bool__", [](const DispatchClient&) { return true; });
+    setInstanceDoc(dispatch,
+                   "Dispatch(progid, host=None): an automation object created by ProgID, in this process or\n"
+                   "(with host) through the remote provider. help(obj) lists the object's members.",
+                   py::cpp_function(&DispatchClient::doc));
 
-    py::class_<BoundMember>(m, "Member", "A member of an automation object that takes arguments.")
-        .def("__call__", &BoundMember::call)
-        .def("__repr__", &BoundMember::repr)
-        .def_property_readonly("__doc__", &BoundMember::doc);
+    py::class_<BoundMember> member(m, "Member");
+    member.def("__call__", &BoundMember::call).def("__repr__", &BoundMember::repr);
+    setInstanceDoc(member, "A member of an automation object that takes arguments.", py::cpp_function(&BoundMember::doc));
 
     py::class_<EnumIterator>(m, "Enumerator", "An iterator over a collection's _NewEnum.")
         .def("__iter__", [](py::object self) { return self; })

@@ -66,6 +66,7 @@ def test_dir_and_help_list_the_members(obj):
     assert "Serial    [read-only property]" in text
     assert "Name    [property]" in text
     assert "Divide(dividend, divisor)" in obj.Divide.__doc__
+    assert oleaut.Dispatch.__doc__.startswith("Dispatch(progid, host=None)")
 
 
 def test_objects_without_type_information_are_called_by_name():
