@@ -64,7 +64,8 @@ def main(argv=None):
     with bench_common.opened_adapter(args.adapter) as (adapter, vireo):
         print(f"Adapter {adapter.Enumerator}: {adapter.Description}")
         flash(vireo, args.image)
-        print("  Downloaded; the card was reset and runs the new image.")
+        build = vireo.RIDs.Item("FFFE").GetAsInteger(1)
+        print(f"  Downloaded; after the card reset the adapter runs build {build}.")
     return 0
 
 

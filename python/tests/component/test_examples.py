@@ -59,6 +59,13 @@ def test_edit_pda_leaves_the_area_as_it_was(vireo_members):
     assert "the area is as it was" in out
 
 
+def test_flash_firmware_leaves_the_adapter_running_the_image(vireo_members, station_image):
+    vireo_members("firmware")
+    out = run("flash_firmware.py", "--adapter", "0003", str(station_image))
+    assert "] 3 blocks, 10000 bytes" in out
+    assert "the adapter runs build 7." in out  # the image's build sequence
+
+
 def test_demo_runs_to_the_end():
     out = run("demo.py")
     assert out.rstrip().endswith("Done.")
