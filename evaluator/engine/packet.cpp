@@ -1,0 +1,88 @@
+#include "packet.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace airmeter {
+namespace {
+
+constexpr std::uint32_t kMultiplier = 134775813u;
+
+std::mutex randomMutex;
+std::uint32_t randomSeed = 0;
+
+void putLe16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void putLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+const char* modeName(TestMode mode) {
+    switch (mode) {
+        case TestMode::Broadcast: return "Broadcast";
+        case TestMode::Directed: return "Directed";
+        case TestMode::Stream: return "Stream";
+    }
+    return "";
+}
+
+const char* unitName(PacketUnit unit) { return unit == PacketUnit::Mac ? "MAC" : "Application"; }
+
+int payloadLength(int packetSize, PacketUnit unit) {
+    return unit == PacketUnit::Mac ? packetSize - kMacOverhead : packetSize;
+}
+
+std::optional<std::string> packetSizeError(int packetSize, PacketUnit unit) {
+    const int length = payloadLength(packetSize, unit);
+    if (length >= kHeaderSize && length <= kPacketBufferSize) return std::nullopt;
+    const int extra = unit == PacketUnit::Mac ? kMacOverhead : 0;
+    return "Packet size " + std::to_string(packetSize) + " is out of range: with unit \"" +
+           unitName(unit) + "\" it must be " + std::to_string(kHeaderSize + extra) + " to " +
+           std::to_string(kPacketBufferSize + extra) + " bytes.";
+}
+
+void RandomFill::fill(std::uint8_t* out, std::size_t count) {
+    std::lock_guard lock(randomMutex);
+    std::uint32_t seed = randomSeed;
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * kMultiplier + 1u;
+        out[i] = static_cast<std::uint8_t>(seed >> 24);
+    }
+    randomSeed = seed;
+}
+
+void RandomFill::reseedForTest(std::uint32_t seed) {
+    std::lock_guard lock(randomMutex);
+    randomSeed = seed;
+}
+
+void writeHeader(std::uint8_t* packet, int length, std::uint32_t sequence) {
+    putLe16(packet, static_cast<std::uint16_t>(length));
+    packet[2] = 0;
+    packet[3] = 0;
+    putLe32(packet + 4, sequence);
+}
+
+void buildPacket(std::uint8_t* packet, int length, std::uint32_t sequence, int fillByte) {
+    writeHeader(packet, length, sequence);
+    const auto fillLength = static_cast<std::size_t>(length - kHeaderSize);
+    if (fixedFill(fillByte)) {
+        std::memset(packet + kHeaderSize, fillByte, fillLength);
+    } else {
+        RandomFill::fill(packet + kHeaderSize, fillLength);
+    }
+}
+
+std::optional<std::uint32_t> sequenceOf(const std::uint8_t* datagram, std::size_t length) {
+    if (length < static_cast<std::size_t>(kHeaderSize)) return std::nullopt;
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(datagram[4 + i]) << (8 * i);
+    return v;
+}
+
+}  // namespace airmeter
