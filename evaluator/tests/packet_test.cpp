@@ -55,6 +55,19 @@ TEST(Packet, RandomFillIsTheRuntimeGeneratorFromSeedZero) {
     }
 }
 
+TEST(Packet, RandomFillContinuesTheSequenceAcrossCalls) {
+    RandomFill::reseedForTest(0);
+    std::uint32_t seed = 0;
+    for (std::size_t length : {1u, 7u, 31u, 32u, 33u, 64u, 1000u, 3u}) {
+        std::vector<std::uint8_t> bytes(length);
+        RandomFill::fill(bytes.data(), length);
+        for (std::size_t i = 0; i < length; ++i) {
+            seed = seed * 134775813u + 1u;
+            ASSERT_EQ(bytes[i], seed >> 24) << length << " " << i;
+        }
+    }
+}
+
 TEST(Pacing, PausesAfterEveryBurstPlusOnePackets) {
     struct Case { int delay, burst, expectedRun; };
     for (const Case c : {Case{10, 0, 1}, Case{10, 4, 5}, Case{10, -3, 1}}) {
