@@ -128,7 +128,8 @@ bool ReceiveRun::acceptConnection() {
         }
         socket_.reset(fd);
         listener_.reset();
-        startStatistics(" " + dottedAddress(peer));
+        const std::string peerAddress = dottedAddress(peer);
+        startStatistics(" " + peerAddress);
         return true;
     }
     return false;
