@@ -137,8 +137,8 @@ void TransmitRun::startDatagrams(const std::string& destination, bool broadcast)
         const int code = lastSocketError();
         if (code != kWsaWouldBlock) reportError("Connect", code);
     }
-    startStatistics({});
     setState(RunState::Sending);
+    startStatistics({});
     launch([this] { datagramLoop(); });
 }
 
@@ -206,8 +206,8 @@ bool TransmitRun::awaitConnection() {
         end("Connect error = " + std::to_string(wsaError(error)));
         return false;
     }
-    startStatistics(" " + options_.targetHost);
     setState(RunState::Sending);
+    startStatistics(" " + options_.targetHost);
     return true;
 }
 
