@@ -51,18 +51,18 @@ void TrafficRun::stop() {
     setState(RunState::Idle);
 }
 
-void TrafficRun::emit(RunEvent event) {
+void TrafficRun::publish(RunEvent event) {
     event.generation = generation_.load();
     if (sink_) sink_(event);
 }
 
 void TrafficRun::setState(RunState state) {
     if (state_.exchange(state) == state) return;
-    emit({RunEvent::Kind::StateChanged, state, {}});
+    publish({RunEvent::Kind::StateChanged, state, {}});
 }
 
 void TrafficRun::reportError(const std::string& text) {
-    emit({RunEvent::Kind::Error, state(), text});
+    publish({RunEvent::Kind::Error, state(), text});
 }
 
 void TrafficRun::reportError(const char* call, int wsaCode) {
@@ -71,11 +71,11 @@ void TrafficRun::reportError(const char* call, int wsaCode) {
 
 void TrafficRun::startStatistics(const std::string& remote) {
     statistics_.start(nowMs());
-    emit({RunEvent::Kind::Started, state(), remote});
+    publish({RunEvent::Kind::Started, state(), remote});
 }
 
 void TrafficRun::end(const std::string& message) {
-    emit({RunEvent::Kind::Ended, state(), message});
+    publish({RunEvent::Kind::Ended, state(), message});
 }
 
 void TrafficRun::launch(std::function<void()> body) {

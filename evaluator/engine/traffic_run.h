@@ -69,7 +69,7 @@ protected:
     bool stopping() const { return stop_.load(std::memory_order_relaxed); }
 
 private:
-    void emit(RunEvent event);
+    void publish(RunEvent event);
 
     EventSink sink_;
     std::atomic<RunState> state_{RunState::Idle};

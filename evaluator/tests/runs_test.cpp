@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "local_identity.h"
 #include "packet.h"
 #include "receive_run.h"
 #include "socket_util.h"
@@ -224,4 +225,18 @@ TEST(ReceiveRun, StopEndsAnIdleRunAndThePortIsFreeAgain) {
         EXPECT_EQ(rx.state(), RunState::Idle);
         EXPECT_TRUE(events.errors().empty()) << events.errors().front();
     }
+}
+
+TEST(LocalIdentity, UnresolvableNameFallsBackToTheRoutedAddress) {
+    const LocalIdentity unnamed = localIdentity([] { return std::nullopt; }, "127.0.0.1");
+    EXPECT_EQ(unnamed.name, "");
+    EXPECT_EQ(unnamed.address, "127.0.0.1");
+    const LocalIdentity unresolved = localIdentity([] { return std::string("no-such-host.invalid"); }, "127.0.0.1");
+    EXPECT_EQ(unresolved.name, "");
+    EXPECT_EQ(unresolved.address, "127.0.0.1");
+    const LocalIdentity nowhere = localIdentity([] { return std::nullopt; }, "not an address");
+    EXPECT_EQ(nowhere.address, "0.0.0.0");
+    const LocalIdentity named = localIdentity([] { return std::string("localhost"); }, "127.0.0.1");
+    EXPECT_EQ(named.name, "localhost");
+    EXPECT_EQ(named.address, "127.0.0.1");
 }
