@@ -26,6 +26,7 @@ struct Binding {
 };
 
 Binding binding;
+std::string loadError;
 
 constexpr std::uint32_t kConfirmBufferSize = 4096;
 constexpr std::uint32_t kAttributeBufferSize = 1024;
@@ -86,18 +87,30 @@ std::string DmiLibrary::fileName(const std::string& name) {
 bool DmiLibrary::load(const std::vector<std::string>& folders) {
     unload();
     const std::string file = fileName(kName);
+    loadError.clear();
+    auto open = [&](const std::string& path) {
+        binding.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!binding.handle && loadError.empty()) loadError = dlerror();
+        return binding.handle != nullptr;
+    };
+    bool found = false;
     for (const std::string& folder : folders) {
-        binding.handle = dlopen((folder + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (binding.handle) break;
+        if ((found = open(folder + "/" + file))) break;
     }
-    if (!binding.handle) binding.handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!binding.handle) return false;
+    if (!found && !open(file)) return false;
     binding.invoke = reinterpret_cast<InvokeFn>(dlsym(binding.handle, "DmiInvoke"));
     binding.indicate = reinterpret_cast<IndicateFn>(dlsym(binding.handle, "DmiIndicate"));
     binding.ciProcess = reinterpret_cast<CiProcessFn>(dlsym(binding.handle, "DmiCiProcess"));
-    if (!available()) unload();
-    return available();
+    if (!available()) {
+        unload();
+        loadError = file + ": DmiInvoke, DmiIndicate or DmiCiProcess is missing";
+        return false;
+    }
+    loadError.clear();
+    return true;
 }
+
+std::string DmiLibrary::lastError() { return loadError; }
 
 void DmiLibrary::unload() {
     if (binding.handle) dlclose(binding.handle);

@@ -23,6 +23,8 @@ public:
     static bool load(const std::vector<std::string>& folders);
     static void unload();
     static bool available();
+    // Why the last load failed (the loader's message), empty after a successful load.
+    static std::string lastError();
 };
 
 // A failed DMI command: the command's failure text with the status.

@@ -1,6 +1,7 @@
 #include "printing.h"
 
 #include <QPainter>
+#include <QPrinter>
 #include <QPixmap>
 #include <QPrinterInfo>
 #include <QWidget>
@@ -11,7 +12,7 @@ namespace {
 
 PrinterFactory factory;
 
-std::unique_ptr<QPrinter> defaultPrinter() {
+std::unique_ptr<QPagedPaintDevice> defaultPrinter() {
     if (QPrinterInfo::defaultPrinter().isNull()) return nullptr;
     return std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
 }
@@ -21,7 +22,7 @@ std::unique_ptr<QPrinter> defaultPrinter() {
 void setPrinterFactory(PrinterFactory f) { factory = std::move(f); }
 
 void printWidget(QWidget* widget) {
-    std::unique_ptr<QPrinter> printer = factory ? factory() : defaultPrinter();
+    std::unique_ptr<QPagedPaintDevice> printer = factory ? factory() : defaultPrinter();
     if (!printer) {
         messages().showMessage(widget, QStringLiteral("Printing failed: no printer is installed."));
         return;

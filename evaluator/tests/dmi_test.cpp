@@ -15,7 +15,8 @@ namespace {
 class DmiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::path(std::getenv("ORU_BINARY_DIR")) / "test-scratch" / "airmeter_dmi_tests" / "dmi-id";
+        root_ = fs::path(AIRMETER_BINARY_DIR) / "test-scratch" / "airmeter_dmi_tests" /
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(root_);
         fs::create_directories(root_);
         write("sys_vendor", "Oru Systems\n");
@@ -32,7 +33,7 @@ protected:
     void TearDown() override { DmiLibrary::unload(); }
 
     static bool loadLibrary() {
-        return DmiLibrary::load({(fs::path(std::getenv("ORU_BINARY_DIR")) / "lib").string()});
+        return DmiLibrary::load({(fs::path(AIRMETER_BINARY_DIR) / "lib").string()});
     }
     void write(const char* name, const char* text) { std::ofstream(root_ / name) << text; }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPdfWriter>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -36,7 +37,7 @@ using namespace std::chrono_literals;
 namespace {
 
 QString scratch(const QString& name) {
-    const QString folder = QString(qgetenv("ORU_BINARY_DIR")) + "/test-scratch/airmeter_gui_tests";
+    const QString folder = QString(AIRMETER_BINARY_DIR) + "/test-scratch/airmeter_gui_tests";
     QDir().mkpath(folder);
     return folder + "/" + name;
 }
@@ -276,12 +277,7 @@ TEST_F(GuiTest, PacketSizeOutsideThePacketBufferIsRefused) {
 TEST_F(GuiTest, DoubleClickOnTheHeaderPrintsTheWindow) {
     const QString pdf = scratch("print.pdf");
     QFile::remove(pdf);
-    setPrinterFactory([pdf] {
-        auto printer = std::make_unique<QPrinter>();
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdf);
-        return printer;
-    });
+    setPrinterFactory([pdf]() -> std::unique_ptr<QPagedPaintDevice> { return std::make_unique<QPdfWriter>(pdf); });
     IniFile ini(iniPath_);
     TXmitForm tx(settings(TestMode::Directed, 1500), ini);
     tx.show();
@@ -311,7 +307,7 @@ TEST_F(GuiTest, DmiBrowserListsAndSavesTheDatabase) {
     std::ofstream(root + "/bios_date") << "05/17/2024\n";
     std::ofstream(root + "/bios_vendor") << "Oru Firmware\n";
     qputenv("ORU_DMI_ROOT", QByteArray::fromStdString(root));
-    ASSERT_TRUE(DmiLibrary::load({std::string(qgetenv("ORU_BINARY_DIR")) + "/lib"}));
+    ASSERT_TRUE(DmiLibrary::load({std::string(AIRMETER_BINARY_DIR) + "/lib"})) << DmiLibrary::lastError();
     {
         TTestForm form(out);
         form.show();
