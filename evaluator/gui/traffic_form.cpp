@@ -131,8 +131,6 @@ int TTrafficForm::runModal() {
     return result;
 }
 
-RunState TTrafficForm::state() const { return const_cast<TTrafficForm*>(this)->run().state(); }
-
 EventSink TTrafficForm::eventSink() {
     return [this](const RunEvent& event) {
         if (QThread::currentThread() == thread()) {

@@ -23,7 +23,6 @@ public:
     // Reads the window's settings section, runs the window modally, writes the section back.
     int runModal();
 
-    airmeter::RunState state() const;
     QLabel* resultCell(Row row, bool cumulative) const;
 
 protected:

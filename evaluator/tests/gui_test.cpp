@@ -26,6 +26,7 @@
 #include "message_sink.h"
 #include "printing.h"
 #include "recv_form.h"
+#include "loopback.h"
 #include "socket_util.h"
 #include "start_tx_form.h"
 #include "test_form.h"
@@ -80,14 +81,6 @@ void answerTarget(const QString& target) {
     });
 }
 
-int freePort(int type) {
-    Socket s(socket(AF_INET, type, 0));
-    sockaddr_in a = *ipv4Address("127.0.0.1", 0);
-    bind(s.fd(), reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    getsockname(s.fd(), reinterpret_cast<sockaddr*>(&a), &length);
-    return ntohs(a.sin_port);
-}
 
 QString text(QWidget* form, const char* name) { return form->findChild<QLabel*>(name)->text(); }
 void click(QWidget* form, const char* name) { form->findChild<QPushButton*>(name)->click(); }
@@ -211,7 +204,7 @@ class WindowExchange : public GuiTest, public ::testing::WithParamInterface<Test
 TEST_P(WindowExchange, TransmitAndReceiveWindowsAgreeOnTheTraffic) {
     const TestMode mode = GetParam();
     const bool stream = mode == TestMode::Stream;
-    const int port = freePort(stream ? SOCK_STREAM : SOCK_DGRAM);
+    const int port = freeLoopbackPort(stream ? SOCK_STREAM : SOCK_DGRAM);
     IniFile ini(iniPath_);
     TRecvForm rx(settings(mode, port), ini);
     TXmitForm tx(settings(mode, port), ini);
@@ -254,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, WindowExchange,
 
 TEST_F(GuiTest, StreamToAPortNobodyListensOnReturnsToIdleWithConnectError) {
     IniFile ini(iniPath_);
-    TXmitForm tx(settings(TestMode::Stream, freePort(SOCK_STREAM)), ini);
+    TXmitForm tx(settings(TestMode::Stream, freeLoopbackPort(SOCK_STREAM)), ini);
     tx.show();
     answerTarget("127.0.0.1");
     click(&tx, "StartButton");

@@ -14,6 +14,7 @@
 #include "local_identity.h"
 #include "packet.h"
 #include "receive_run.h"
+#include "loopback.h"
 #include "socket_util.h"
 #include "transmit_run.h"
 
@@ -71,14 +72,6 @@ bool eventually(const std::function<bool()>& condition) {
     return condition();
 }
 
-int freePort(int type) {
-    Socket s(socket(AF_INET, type, 0));
-    sockaddr_in a = *ipv4Address("127.0.0.1", 0);
-    bind(s.fd(), reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    getsockname(s.fd(), reinterpret_cast<sockaddr*>(&a), &length);
-    return ntohs(a.sin_port);
-}
 
 TestSettings settingsFor(TestMode mode, int port, int size = 1024, PacketUnit unit = PacketUnit::Application) {
     TestSettings s;
@@ -132,7 +125,7 @@ TEST(TransmitRun, UnsendablePacketSizeIsRefusedBeforeTheRun) {
 TEST(TransmitRun, StreamToAPortNobodyListensOnReportsConnectError10061) {
     Events events;
     TransmitRun tx(events.sink());
-    ASSERT_TRUE(tx.start(settingsFor(TestMode::Stream, freePort(SOCK_STREAM)), {"127.0.0.1"}));
+    ASSERT_TRUE(tx.start(settingsFor(TestMode::Stream, freeLoopbackPort(SOCK_STREAM)), {"127.0.0.1"}));
     ASSERT_TRUE(events.waitFor(RunEvent::Kind::Ended));
     EXPECT_EQ(events.textOf(RunEvent::Kind::Ended), "Connect error = 10061");
     tx.stop();
@@ -144,7 +137,7 @@ TEST(TransmitRun, StreamToAPortNobodyListensOnReportsConnectError10061) {
 class DatagramExchange : public ::testing::TestWithParam<TestMode> {};
 
 TEST_P(DatagramExchange, FiguresAgreeWithWhatWasSent) {
-    const int port = freePort(SOCK_DGRAM);
+    const int port = freeLoopbackPort(SOCK_DGRAM);
     Events rxEvents, txEvents;
     ReceiveRun rx(rxEvents.sink());
     TransmitRun tx(txEvents.sink());
@@ -171,7 +164,7 @@ TEST_P(DatagramExchange, FiguresAgreeWithWhatWasSent) {
 INSTANTIATE_TEST_SUITE_P(Modes, DatagramExchange, ::testing::Values(TestMode::Broadcast, TestMode::Directed));
 
 TEST(ReceiveRun, ShortDatagramIsCountedButCarriesNoSequence) {
-    const int port = freePort(SOCK_DGRAM);
+    const int port = freeLoopbackPort(SOCK_DGRAM);
     Events events;
     ReceiveRun rx(events.sink());
     ASSERT_TRUE(rx.start(settingsFor(TestMode::Directed, port)));
@@ -194,7 +187,7 @@ TEST(ReceiveRun, ShortDatagramIsCountedButCarriesNoSequence) {
 }
 
 TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
-    const int port = freePort(SOCK_STREAM);
+    const int port = freeLoopbackPort(SOCK_STREAM);
     Events rxEvents, txEvents;
     ReceiveRun rx(rxEvents.sink());
     TransmitRun tx(txEvents.sink());
@@ -216,7 +209,7 @@ TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
 }
 
 TEST(ReceiveRun, StopEndsAnIdleRunAndThePortIsFreeAgain) {
-    const int port = freePort(SOCK_STREAM);
+    const int port = freeLoopbackPort(SOCK_STREAM);
     for (int round = 0; round < 2; ++round) {
         Events events;
         ReceiveRun rx(events.sink());
