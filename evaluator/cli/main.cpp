@@ -41,25 +41,12 @@ struct EventLog {
 };
 
 void printFigures(RunState state, const StatisticsSnapshot& s, bool receive, bool stream) {
-    const Figures cur = formatFigures(s.current, s.atMs, receive);
-    const Figures cum = formatFigures(s.cumulative, s.atMs, receive);
-    auto row = [](const char* name, const std::string& a, const std::string& b) {
-        std::printf("  %-20s %18s %18s\n", name, a.c_str(), b.c_str());
-    };
-    std::printf("State %-10s %18s %18s\n", stateName(state), "Current", "Cumulative");
-    row("Elapsed Time", cur.elapsedTime, cum.elapsedTime);
-    row("Byte Count", cur.byteCount, cum.byteCount);
-    row("KBit/Second", cur.kbitPerSecond, cum.kbitPerSecond);
-    if (receive && stream) return;
-    row("Packet/Second", cur.packetPerSecond, cum.packetPerSecond);
-    if (!receive) {
-        if (!stream) row("Total Packet Count", cur.totalPacketCount, cum.totalPacketCount);
-        return;
+    const Figures current = formatFigures(s.current, s.atMs, receive);
+    const Figures cumulative = formatFigures(s.cumulative, s.atMs, receive);
+    std::printf("State %-16s %18s %18s\n", stateName(state), "Current", "Cumulative");
+    for (const FigureRow& row : figureRows(receive, stream)) {
+        std::printf("  %-20s %18s %18s\n", row.caption, (current.*row.figure).c_str(), (cumulative.*row.figure).c_str());
     }
-    row("Good Packet Count", cur.goodPacketCount, cum.goodPacketCount);
-    row("Bad Packet Count", cur.badPacketCount, cum.badPacketCount);
-    row("Total Packet Count", cur.totalPacketCount, cum.totalPacketCount);
-    row("PER %", cur.per, cum.per);
 }
 
 }  // namespace

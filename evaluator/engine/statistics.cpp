@@ -48,6 +48,25 @@ Accumulator Statistics::cumulative() const {
     return a_[0];
 }
 
+std::vector<FigureRow> figureRows(bool receive, bool stream) {
+    std::vector<FigureRow> rows = {
+        {"Elapsed Time", "Elapsed", &Figures::elapsedTime},
+        {"Byte Count", "Bytes", &Figures::byteCount},
+        {"KBit/Second", "KBits", &Figures::kbitPerSecond},
+    };
+    if (receive && stream) return rows;
+    rows.push_back({"Packet/Second", "PacketRate", &Figures::packetPerSecond});
+    if (!receive) {
+        if (!stream) rows.push_back({"Total Packet Count", "Total", &Figures::totalPacketCount});
+        return rows;
+    }
+    rows.push_back({"Good Packet Count", "Good", &Figures::goodPacketCount});
+    rows.push_back({"Bad Packet Count", "Bad", &Figures::badPacketCount});
+    rows.push_back({"Total Packet Count", "Total", &Figures::totalPacketCount});
+    rows.push_back({"PER %", "Per", &Figures::per});
+    return rows;
+}
+
 FigureValues figureValues(const Accumulator& a, std::int64_t atMs, bool receive) {
     FigureValues v;
     const std::int64_t d = atMs - a.startMs;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace airmeter {
 
@@ -57,6 +58,18 @@ struct FigureValues {
     std::uint64_t totalPackets = 0;  // transmit: packets; receive: good + lost
     double per = 0;
 };
+
+// One row of the results table: its caption, a short name, and the figure it shows.
+struct FigureRow {
+    const char* caption;
+    const char* name;
+    std::string Figures::*figure;
+};
+
+// The rows a window shows, in order. Transmit shows packet counts, receive also good, bad and
+// PER; in Stream mode the transmit side shows no packet count and the receive side no packet
+// figures at all.
+std::vector<FigureRow> figureRows(bool receive, bool stream);
 
 FigureValues figureValues(const Accumulator& a, std::int64_t atMs, bool receive);
 Figures formatFigures(const Accumulator& a, std::int64_t atMs, bool receive);

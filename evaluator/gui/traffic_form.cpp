@@ -68,20 +68,19 @@ TTrafficForm::TTrafficForm(bool transmit, const TestSettings& settings, IniFile&
     stateRow->addWidget(stateValue_, 1);
     layout->addLayout(stateRow);
 
+    // Cells are named after the row and column, e.g. "GoodCumulative".
     auto* results = new QGridLayout;
     results->addWidget(new QLabel("Current"), 0, 1, Qt::AlignRight);
     results->addWidget(new QLabel("Cumulative"), 0, 2, Qt::AlignRight);
-    const bool stream = settings.mode == TestMode::Stream;
-    addResultRow(results, Row::Elapsed, "  Elapsed Time", "Elapsed");
-    addResultRow(results, Row::Bytes, "  Byte Count", "Bytes");
-    addResultRow(results, Row::KBits, "  KBit/Second", "KBits");
-    if (!(stream && !transmit)) addResultRow(results, Row::PacketRate, "  Packet/Second", "PacketRate");
-    if (transmit && !stream) addResultRow(results, Row::Total, "  Total Packet Count", "Total");
-    if (!transmit && !stream) {
-        addResultRow(results, Row::Good, "  Good Packet Count", "Good");
-        addResultRow(results, Row::Bad, "  Bad Packet Count", "Bad");
-        addResultRow(results, Row::Total, "  Total Packet Count", "Total");
-        addResultRow(results, Row::Per, "  PER %", "Per");
+    for (const FigureRow& row : figureRows(!transmit, settings.mode == TestMode::Stream)) {
+        const int line = results->rowCount();
+        results->addWidget(new QLabel(QString("  ") + row.caption), line, 0);
+        ResultRow cells{row.figure, valueLabel({}, (std::string(row.name) + "Current").c_str()),
+                        valueLabel({}, (std::string(row.name) + "Cumulative").c_str())};
+        for (QLabel* cell : {cells.current, cells.cumulative}) cell->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        results->addWidget(cells.current, line, 1);
+        results->addWidget(cells.cumulative, line, 2);
+        results_.push_back(cells);
     }
     layout->addLayout(results);
 
@@ -104,24 +103,6 @@ TTrafficForm::TTrafficForm(bool transmit, const TestSettings& settings, IniFile&
     connect(done_, &QPushButton::clicked, this, &QDialog::accept);
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, [this] { update(); });
-}
-
-void TTrafficForm::addResultRow(QGridLayout* grid, Row row, const char* caption, const char* name) {
-    const int line = grid->rowCount();
-    grid->addWidget(new QLabel(caption), line, 0);
-    auto* current = valueLabel({}, (std::string(name) + "Current").c_str());
-    auto* cumulative = valueLabel({}, (std::string(name) + "Cumulative").c_str());
-    current->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    cumulative->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(current, line, 1);
-    grid->addWidget(cumulative, line, 2);
-    cells_[row] = {current, cumulative};
-}
-
-QLabel* TTrafficForm::resultCell(Row row, bool cumulative) const {
-    const auto it = cells_.find(row);
-    if (it == cells_.end()) return nullptr;
-    return cumulative ? it->second.second : it->second.first;
 }
 
 int TTrafficForm::runModal() {
@@ -179,9 +160,9 @@ void TTrafficForm::stopRun() {
 void TTrafficForm::setRemote(const QString& text) { remote_->setText(text); }
 
 void TTrafficForm::clearResults() {
-    for (auto& [row, cells] : cells_) {
-        cells.first->clear();
-        cells.second->clear();
+    for (const ResultRow& row : results_) {
+        row.current->clear();
+        row.cumulative->clear();
     }
 }
 
@@ -190,20 +171,10 @@ void TTrafficForm::update() {
     const bool receive = !transmit_;
     const Figures current = formatFigures(s.current, s.atMs, receive);
     const Figures cumulative = formatFigures(s.cumulative, s.atMs, receive);
-    auto show = [&](Row row, std::string Figures::*field) {
-        const auto it = cells_.find(row);
-        if (it == cells_.end()) return;
-        it->second.first->setText(QString::fromStdString(current.*field));
-        it->second.second->setText(QString::fromStdString(cumulative.*field));
-    };
-    show(Row::Elapsed, &Figures::elapsedTime);
-    show(Row::Bytes, &Figures::byteCount);
-    show(Row::KBits, &Figures::kbitPerSecond);
-    show(Row::PacketRate, &Figures::packetPerSecond);
-    show(Row::Total, &Figures::totalPacketCount);
-    show(Row::Good, &Figures::goodPacketCount);
-    show(Row::Bad, &Figures::badPacketCount);
-    show(Row::Per, &Figures::per);
+    for (const ResultRow& row : results_) {
+        row.current->setText(QString::fromStdString(current.*row.figure));
+        row.cumulative->setText(QString::fromStdString(cumulative.*row.figure));
+    }
     refreshRemote();
 }
 

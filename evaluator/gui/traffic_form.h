@@ -4,26 +4,21 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <map>
+#include <vector>
 
 #include "ini_file.h"
+#include "statistics.h"
 #include "test_settings.h"
 #include "traffic_run.h"
 
 class QLabel;
 class QPushButton;
-class QGridLayout;
 
 class TTrafficForm : public QDialog {
     Q_OBJECT
 public:
-    // The rows of the results table, in order.
-    enum class Row { Elapsed, Bytes, KBits, PacketRate, Total, Good, Bad, Per };
-
     // Reads the window's settings section, runs the window modally, writes the section back.
     int runModal();
-
-    QLabel* resultCell(Row row, bool cumulative) const;
 
 protected:
     TTrafficForm(bool transmit, const airmeter::TestSettings& settings, IniFile& ini, QWidget* parent);
@@ -50,7 +45,6 @@ private:
     void handle(const airmeter::RunEvent& event);
     void showState(airmeter::RunState state);
     void update();
-    void addResultRow(QGridLayout* grid, Row row, const char* caption, const char* name);
 
     const bool transmit_;
     QWidget* header_ = nullptr;
@@ -59,6 +53,11 @@ private:
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* done_ = nullptr;
-    std::map<Row, std::pair<QLabel*, QLabel*>> cells_;
+    struct ResultRow {
+        std::string airmeter::Figures::*figure;
+        QLabel* current;
+        QLabel* cumulative;
+    };
+    std::vector<ResultRow> results_;
     QTimer timer_;
 };

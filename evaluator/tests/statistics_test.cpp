@@ -74,3 +74,17 @@ TEST(Statistics, ConcurrentAddsAndRotationsLoseNothing) {
     const auto after = s.update(++t);
     EXPECT_EQ(after.current.packets, kAdds - seenInRotations);
 }
+
+TEST(Statistics, RowsShownPerSideAndMode) {
+    auto captions = [](bool receive, bool stream) {
+        std::vector<std::string> out;
+        for (const FigureRow& row : figureRows(receive, stream)) out.push_back(row.caption);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(captions(false, false), (V{"Elapsed Time", "Byte Count", "KBit/Second", "Packet/Second", "Total Packet Count"}));
+    EXPECT_EQ(captions(false, true), (V{"Elapsed Time", "Byte Count", "KBit/Second", "Packet/Second"}));
+    EXPECT_EQ(captions(true, false), (V{"Elapsed Time", "Byte Count", "KBit/Second", "Packet/Second", "Good Packet Count",
+                                        "Bad Packet Count", "Total Packet Count", "PER %"}));
+    EXPECT_EQ(captions(true, true), (V{"Elapsed Time", "Byte Count", "KBit/Second"}));
+}
