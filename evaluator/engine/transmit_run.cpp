@@ -16,7 +16,7 @@ namespace airmeter {
 namespace {
 
 constexpr int kDatagramBatch = 64;
-constexpr int kStreamChunk = 64 * 1024;  // bytes handed to one send() call at most
+constexpr int kStreamChunk = 128 * 1024;  // bytes handed to one send() call at most
 constexpr int kPollMs = 200;
 
 // The packets of one batch, laid out back to back.
