@@ -22,17 +22,6 @@ void putLe32(std::uint8_t* p, std::uint32_t v) {
 
 }  // namespace
 
-const char* modeName(TestMode mode) {
-    switch (mode) {
-        case TestMode::Broadcast: return "Broadcast";
-        case TestMode::Directed: return "Directed";
-        case TestMode::Stream: return "Stream";
-    }
-    return "";
-}
-
-const char* unitName(PacketUnit unit) { return unit == PacketUnit::Mac ? "MAC" : "Application"; }
-
 int payloadLength(int packetSize, PacketUnit unit) {
     return unit == PacketUnit::Mac ? packetSize - kMacOverhead : packetSize;
 }

@@ -24,6 +24,10 @@ constexpr std::size_t kStreamReadSize = 128 * 1024;
 ReceiveRun::~ReceiveRun() { stop(); }
 
 bool ReceiveRun::start(const TestSettings& settings) {
+    if (const auto error = portError(settings.socketPort)) {
+        reportError(*error);
+        return false;
+    }
     if (!beginRun()) return false;
     settings_ = settings;
     expected_ = 0;

@@ -15,7 +15,8 @@ public:
     ~ReceiveRun() override;
 
     // Sets up the sockets and starts the worker; failed socket calls are reported as Error
-    // events and the set-up carries on. False when a run is already active.
+    // events and the set-up carries on. False when a run is already active or the port cannot
+    // be used.
     bool start(const TestSettings& settings);
 
     // The sequence number expected next (valid once a datagram with a sequence arrived).

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace airmeter {
@@ -33,5 +34,8 @@ struct TxOptions {
 
 const char* modeName(TestMode mode);
 const char* unitName(PacketUnit unit);
+
+// Why a socket port cannot be used, or nothing when it can.
+std::optional<std::string> portError(int port);
 
 }  // namespace airmeter

@@ -102,7 +102,9 @@ private:
 TransmitRun::~TransmitRun() { stop(); }
 
 bool TransmitRun::start(const TestSettings& settings, const TxOptions& options) {
-    if (const auto error = packetSizeError(settings.packetSize, settings.unit)) {
+    auto error = portError(settings.socketPort);
+    if (!error) error = packetSizeError(settings.packetSize, settings.unit);
+    if (error) {
         reportError(*error);
         return false;
     }

@@ -14,7 +14,8 @@ public:
     ~TransmitRun() override;
 
     // Sets up the sockets and starts the worker. Failed socket calls are reported as Error
-    // events and the set-up carries on; a packet size that cannot be sent is refused (false).
+    // events and the set-up carries on; a port or packet size that cannot be used is refused
+    // (false).
     bool start(const TestSettings& settings, const TxOptions& options);
 
     // Packets sent successfully in this run: the next packet's sequence number.

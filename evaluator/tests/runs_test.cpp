@@ -114,12 +114,18 @@ TEST(TransmitRun, MacUnitSendsShorterDatagramsFilledAsAskedAndCountsFullSize) {
     EXPECT_TRUE(events.errors().empty());
 }
 
-TEST(TransmitRun, UnsendablePacketSizeIsRefusedBeforeTheRun) {
+TEST(TransmitRun, UnsendablePacketSizeOrPortIsRefusedBeforeTheRun) {
     Events events;
     TransmitRun tx(events.sink());
     EXPECT_FALSE(tx.start(settingsFor(TestMode::Directed, 1500, 16385), {"127.0.0.1"}));
     EXPECT_EQ(tx.state(), RunState::Idle);
     EXPECT_NE(events.textOf(RunEvent::Kind::Error).find("Packet size 16385"), std::string::npos);
+
+    Events rxEvents;
+    ReceiveRun rx(rxEvents.sink());
+    EXPECT_FALSE(rx.start(settingsFor(TestMode::Directed, 70000)));
+    EXPECT_EQ(rx.state(), RunState::Idle);
+    EXPECT_EQ(rxEvents.textOf(RunEvent::Kind::Error), "Socket port 70000 is out of range: it must be 1 to 65535.");
 }
 
 TEST(TransmitRun, StreamToAPortNobodyListensOnReportsConnectError10061) {
