@@ -78,6 +78,7 @@ TEST_F(DmiTest, WalkListsComponentsGroupsAttributesAndValues) {
     EXPECT_TRUE(contains(lines, "----> -2"));
     EXPECT_TRUE(contains(lines, "----> -1"));
     EXPECT_TRUE(contains(lines, "----> 10"));
+    EXPECT_TRUE(contains(lines, "         EnumValue = 10 EnumName = Notebook"));
     EXPECT_TRUE(contains(lines, "CompId = 4 Name = Chassis Desc = The system enclosure"));
     EXPECT_FALSE(contains(lines, "CompId = 2 Name = Baseboard Desc = The system board"));  // no board files
 }

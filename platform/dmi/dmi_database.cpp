@@ -17,16 +17,31 @@ std::optional<std::string> readValue(const std::string& root, const std::string&
     return line;
 }
 
+const std::vector<std::pair<std::int32_t, std::string>> kVerify = {
+    {0, "An error occurred; check status code"}, {1, "This component does not exist"},
+    {2, "Verification is not supported"},        {3, "Reserved"},
+    {4, "This component exists, but the functionality is untested"},
+    {5, "This component exists, but the functionality is unknown"},
+    {6, "This component exists, and is not functioning correctly"},
+    {7, "This component exists, and is functioning correctly"}};
+
+const std::vector<std::pair<std::int32_t, std::string>> kChassisTypes = {
+    {1, "Other"},  {2, "Unknown"},        {3, "Desktop"},   {4, "Low Profile Desktop"}, {6, "Mini Tower"},
+    {7, "Tower"},  {8, "Portable"},       {9, "Laptop"},    {10, "Notebook"},           {17, "Main Server Chassis"},
+    {23, "Rack Mount Chassis"}, {31, "Convertible"}};
+
 struct Source {
     const char* name;
     const char* description;
     const char* file;  // nullptr: a value the provider keeps itself
     std::uint32_t type;
     std::uint32_t access;
+    const std::vector<std::pair<std::int32_t, std::string>>* enumeration = nullptr;
 };
 
 Attribute makeAttribute(std::uint32_t id, const Source& s, const std::string& value) {
     Attribute a{id, s.name, s.description, s.access, s.type, {}, 0, {}};
+    if (s.enumeration) a.enumeration = *s.enumeration;
     if (s.type == DMI_DATA_STRING || s.type == DMI_DATA_OCTET_STRING || s.type == DMI_DATA_DATE) {
         a.text = value;
     } else {
@@ -54,23 +69,10 @@ bool addGroup(Component& c, const std::string& root, std::uint32_t id, const cha
     return true;
 }
 
-const std::vector<std::pair<std::int32_t, std::string>> kVerify = {
-    {0, "An error occurred; check status code"}, {1, "This component does not exist"},
-    {2, "Verification is not supported"},        {3, "Reserved"},
-    {4, "This component exists, but the functionality is untested"},
-    {5, "This component exists, but the functionality is unknown"},
-    {6, "This component exists, and is not functioning correctly"},
-    {7, "This component exists, and is functioning correctly"}};
-
-const std::vector<std::pair<std::int32_t, std::string>> kChassisTypes = {
-    {1, "Other"},  {2, "Unknown"},        {3, "Desktop"},   {4, "Low Profile Desktop"}, {6, "Mini Tower"},
-    {7, "Tower"},  {8, "Portable"},       {9, "Laptop"},    {10, "Notebook"},           {17, "Main Server Chassis"},
-    {23, "Rack Mount Chassis"}, {31, "Convertible"}};
-
 }  // namespace
 
 std::vector<Component> loadDatabase(const std::string& root) {
-    struct Spec {
+    struct Layout {
         const char* name;
         const char* description;
         std::vector<Source> identity;  // the ComponentID group
@@ -78,7 +80,7 @@ std::vector<Component> loadDatabase(const std::string& root) {
         const char* extraClass;
         std::vector<Source> extra;
     };
-    const std::vector<Spec> specs = {
+    const std::vector<Layout> layouts = {
         {"System", "The computer system",
          {{"Manufacturer", "Maker of the system", "sys_vendor", DMI_DATA_STRING, DMI_READ_ONLY},
           {"Product", "Product name of the system", "product_name", DMI_DATA_STRING, DMI_READ_ONLY},
@@ -107,27 +109,22 @@ std::vector<Component> loadDatabase(const std::string& root) {
           {"Version", "Enclosure version", "chassis_version", DMI_DATA_STRING, DMI_READ_ONLY},
           {"Serial Number", "Serial number of the enclosure", "chassis_serial", DMI_DATA_STRING, DMI_READ_ONLY}},
          "Chassis Type", "VIREO|Chassis Type|001",
-         {{"Type", "Kind of enclosure", "chassis_type", DMI_DATA_INTEGER, DMI_READ_ONLY},
+         {{"Type", "Kind of enclosure", "chassis_type", DMI_DATA_INTEGER, DMI_READ_ONLY, &kChassisTypes},
           {"Asset Tag", "Asset tag of the enclosure", "chassis_asset_tag", DMI_DATA_STRING, DMI_READ_ONLY}}},
     };
     std::vector<Component> database;
     std::uint32_t componentId = 0;
-    for (const Spec& spec : specs) {
-        Component c{++componentId, spec.name, spec.description, {}};
+    for (const Layout& layout : layouts) {
+        Component c{++componentId, layout.name, layout.description, {}};
         if (!addGroup(c, root, 1, "ComponentID", "DMTF|ComponentID|001", "Identification of the component",
-                      spec.identity)) {
+                      layout.identity)) {
             continue;  // the host tells nothing about it
         }
         // Verify: kept by the provider and writable, as management applications expect.
-        Attribute verify{static_cast<std::uint32_t>(spec.identity.size() + 1), "Verify",
+        Attribute verify{static_cast<std::uint32_t>(layout.identity.size() + 1), "Verify",
                          "State of the component", DMI_READ_WRITE, DMI_DATA_INTEGER, {}, 7, kVerify};
         c.groups[0].attributes.push_back(verify);
-        addGroup(c, root, 2, spec.extraName, spec.extraClass, spec.extraName, spec.extra);
-        for (Group& g : c.groups) {
-            for (Attribute& a : g.attributes) {
-                if (a.name == "Type" && g.name == "Chassis Type") a.enumeration = kChassisTypes;
-            }
-        }
+        addGroup(c, root, 2, layout.extraName, layout.extraClass, layout.extraName, layout.extra);
         database.push_back(std::move(c));
     }
     return database;
