@@ -9,5 +9,5 @@ function(oru_add_gtest name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT
-      "ORU_REGISTRY=${scratch}/registry.reg;ORU_BENCH_STATE=${scratch}/bench-state;ORU_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORU_BINARY_DIR=${CMAKE_BINARY_DIR};ASAN_OPTIONS=detect_leaks=1")
+      "ORU_REGISTRY=${scratch}/registry.reg\\;ORU_BENCH_STATE=${scratch}/bench-state\\;ORU_SOURCE_DIR=${CMAKE_SOURCE_DIR}\\;ORU_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
