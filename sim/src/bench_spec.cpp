@@ -260,12 +260,10 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
             }
         }
     }
-    if (a.vireo) {
-        try {
-            factoryProductionArea(a);
-        } catch (const std::length_error&) {
-            r.failAt(r.at("productionData"), "the records do not fit in the 1024-byte production data area");
-        }
+    try {
+        factoryProductionArea(a);
+    } catch (const std::length_error&) {
+        r.failAt(r.at("productionData"), "the records do not fit in the 1024-byte production data area");
     }
     return a;
 }
