@@ -2,7 +2,7 @@
 
 namespace vireo::sim {
 
-RunningFirmware::RunningFirmware(const FirmwareSpec& factory)
+RunningFirmware::RunningFirmware(const FirmwareConfig& factory)
     : factory_{factory.buildSequence, factory.primaryFile + " " + factory.stationFile, factory.stationVersion,
                factory.primaryVersion},
       current_(factory_) {}

@@ -27,7 +27,7 @@ enum class BasebandModel : std::uint16_t {
 const char* basebandName(BasebandModel m);
 bool isBirchFamily(BasebandModel m);
 
-struct FirmwareSpec {
+struct FirmwareConfig {
     std::string primaryFile = "PRI0102.HEX";
     std::string stationFile = "STA0103.HEX";
     WORD buildSequence = 0x0025;
@@ -55,12 +55,12 @@ struct Faults {
     std::vector<MemoryRange> writesDoNotStick;
 };
 
-struct PdrSpec {
+struct PdrConfig {
     WORD code = 0;
     std::vector<WORD> words;  // data words (the length word is derived)
 };
 
-struct AdapterSpec {
+struct AdapterConfig {
     std::string key;          // network class key name, e.g. "0001"
     std::string service;      // driver service name
     std::string driverDesc;
@@ -72,32 +72,32 @@ struct AdapterSpec {
     DWORD driverVersion = 0x00020001;  // major << 16 | minor
     BYTE domain = 0x10;
     WORD channel = 1;         // channel after power-on
-    FirmwareSpec firmware;
-    std::vector<PdrSpec> productionData;  // records added to (or replacing) the factory ones
+    FirmwareConfig firmware;
+    std::vector<PdrConfig> productionData;  // records added to (or replacing) the factory ones
     std::vector<WORD> missingRecords;     // records the adapter does not answer
     Quirks quirks;
     Faults faults;
 };
 
-struct RfCableSpec {
+struct RfCableConfig {
     std::string adapterKey;  // the adapter that feeds the instruments ("" = none)
     double lossDb = 0.0;
 };
 
-struct InstrumentSpec {
+struct InstrumentConfig {
     std::string model;
     std::optional<int> gpibAddress;
 };
 
-struct BenchSpec {
+struct BenchConfig {
     std::filesystem::path file;  // absolute
     std::string name;
-    std::vector<AdapterSpec> adapters;
-    RfCableSpec rfCable;
-    std::optional<InstrumentSpec> powerMeter;
-    std::optional<InstrumentSpec> spectrumAnalyzer;
+    std::vector<AdapterConfig> adapters;
+    RfCableConfig rfCable;
+    std::optional<InstrumentConfig> powerMeter;
+    std::optional<InstrumentConfig> spectrumAnalyzer;
 
-    const AdapterSpec* adapter(std::string_view key) const;
+    const AdapterConfig* adapter(std::string_view key) const;
 };
 
 // A bench file that cannot be used; what() names the file and what is wrong.
@@ -105,9 +105,9 @@ struct BenchError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-BenchSpec loadBench(const std::filesystem::path& file);
+BenchConfig loadBench(const std::filesystem::path& file);
 // Parses bench text; `file` only names it in messages and in the result.
-BenchSpec parseBench(const std::string& text, const std::filesystem::path& file);
+BenchConfig parseBench(const std::string& text, const std::filesystem::path& file);
 
 // sim/benches/default.json: beside the source tree this library was built from, or under an
 // installed share folder next to the executable.
