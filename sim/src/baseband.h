@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 
 namespace vireo::sim {
 

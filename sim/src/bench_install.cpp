@@ -65,7 +65,7 @@ bool uninstallBench() {
     return had || s == ERROR_SUCCESS;
 }
 
-void installBench(const BenchConfig& bench) {
+void installBench(const BenchSpec& bench) {
     // Entries of the bench being replaced may be reused; anything else must not be overwritten.
     std::vector<Installed> ours = installedEntries();
     auto isOurs = [&](const std::string& classKey, const std::string& service) {
@@ -74,7 +74,7 @@ void installBench(const BenchConfig& bench) {
                 return true;
         return false;
     };
-    for (const AdapterConfig& a : bench.adapters) {
+    for (const AdapterSpec& a : bench.adapters) {
         if (exists(std::string(kNetworkClassKey) + "\\" + a.key) && !isOurs(a.key, ""))
             throw BenchError(bench.file.string() + ": the network adapter key \"" + a.key +
                              "\" is already in the registry and does not belong to a bench; nothing was installed");
@@ -86,7 +86,7 @@ void installBench(const BenchConfig& bench) {
     try {
         RegistryKey root;
         check(RegistryKey::create(HKEY_LOCAL_MACHINE, kBenchKey, root), "cannot create the bench's registry key");
-        for (const AdapterConfig& a : bench.adapters) {
+        for (const AdapterSpec& a : bench.adapters) {
             // Recorded first, so that a failure part-way can remove what was written.
             RegistryKey record;
             check(RegistryKey::create(root.get(), "Adapters\\" + a.key, record), "cannot record adapter " + a.key);

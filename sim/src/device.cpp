@@ -25,15 +25,15 @@ constexpr std::uint32_t kMediumIeee8023 = 0;  // the driver presents the adapter
 }  // namespace
 
 struct Device::Parts {
-    Parts(AdapterConfig s, std::filesystem::path dir)
-        : config(std::move(s)),
-          memory(std::move(dir), factoryProductionArea(config), config.faults),
-          firmware(config.firmware),
-          baseband(config.baseband, seedOf(config.key)),
+    Parts(AdapterSpec s, std::filesystem::path dir)
+        : spec(std::move(s)),
+          memory(std::move(dir), factoryProductionArea(spec), spec.faults),
+          firmware(spec.firmware),
+          baseband(spec.baseband, seedOf(spec.key)),
           controller(baseband),
-          records(config) {}
+          records(spec) {}
 
-    AdapterConfig config;
+    AdapterSpec spec;
     AdapterMemory memory;
     RunningFirmware firmware;
     Baseband baseband;
@@ -45,7 +45,7 @@ struct Device::Parts {
     std::int64_t now() const { return SimClock::instance().now().count(); }
 
     void powerOn() {
-        controller.powerOn(config.channel);
+        controller.powerOn(spec.channel);
         baseband.reset();
         firmware.boot(memory);
         records.powerOn(memory.productionArea());
@@ -76,8 +76,8 @@ struct Device::Parts {
     void cardReset();
 };
 
-Device::Device(AdapterConfig config, std::filesystem::path stateDir, Journal& journal)
-    : parts_(std::make_unique<Parts>(std::move(config), std::move(stateDir))), journal_(journal) {
+Device::Device(AdapterSpec spec, std::filesystem::path stateDir, Journal& journal)
+    : parts_(std::make_unique<Parts>(std::move(spec), std::move(stateDir))), journal_(journal) {
     parts_->powerOn();
 }
 
@@ -86,7 +86,7 @@ Device::~Device() = default;
 NDIS_STATUS Device::handle(ndis::Request& r) {
     std::lock_guard lock(mutex_);
     JournalEntry entry;
-    entry.adapterKey = parts_->config.key;
+    entry.adapterKey = parts_->spec.key;
     entry.type = r.type;
     entry.oid = r.oid;
     if (r.buffer) entry.in.assign(r.buffer, r.buffer + r.length);
@@ -118,17 +118,17 @@ NDIS_STATUS expect(ndis::Request& r, DWORD type, DWORD minLength) {
 }  // namespace
 
 NDIS_STATUS Device::Parts::dispatch(ndis::Request& r) {
-    const auto& refused = config.quirks.refusedOids;
+    const auto& refused = spec.quirks.refusedOids;
     if (std::find(refused.begin(), refused.end(), r.oid) != refused.end()) return NDIS_STATUS_INVALID_OID;
 
     if (r.oid == OID_GEN_MEDIA_IN_USE || r.oid == OID_GEN_VENDOR_DRIVER_VERSION) {
         if (NDIS_STATUS s = expect(r, NdisRequestQueryInformation, 4)) return s;
-        const DWORD v = r.oid == OID_GEN_MEDIA_IN_USE ? kMediumIeee8023 : config.driverVersion;
+        const DWORD v = r.oid == OID_GEN_MEDIA_IN_USE ? kMediumIeee8023 : spec.driverVersion;
         std::memcpy(r.buffer, &v, 4);
         r.bytesTransferred = 4;
         return NDIS_STATUS_SUCCESS;
     }
-    if (!config.vireo) return NDIS_STATUS_INVALID_OID;
+    if (!spec.vireo) return NDIS_STATUS_INVALID_OID;
 
     switch (r.oid) {
     case OID_VIREO_VELA_PROBE: {
@@ -180,13 +180,13 @@ NDIS_STATUS Device::Parts::dispatch(ndis::Request& r) {
 }
 
 NDIS_STATUS Device::Parts::command(ndis::Request& r) {
-    if (r.type == NdisRequestQueryInformation && config.quirks.commandQueryRefused) return NDIS_STATUS_INVALID_OID;
+    if (r.type == NdisRequestQueryInformation && spec.quirks.commandQueryRefused) return NDIS_STATUS_INVALID_OID;
     if (r.length < kCommandBlockBytes || !r.buffer) {
         r.bytesNeeded = kCommandBlockBytes;
         return r.type == NdisRequestQueryInformation ? NDIS_STATUS_BUFFER_TOO_SHORT : NDIS_STATUS_INVALID_LENGTH;
     }
-    if (r.type == NdisRequestSetInformation && config.quirks.commandSetBytesNeeded) {
-        r.bytesNeeded = config.quirks.commandSetBytesNeeded;
+    if (r.type == NdisRequestSetInformation && spec.quirks.commandSetBytesNeeded) {
+        r.bytesNeeded = spec.quirks.commandSetBytesNeeded;
         return NDIS_STATUS_SUCCESS;
     }
     CommandBlock block;
@@ -246,7 +246,7 @@ void Device::Parts::cardReset() {
     controller.state().cardResets = resets;
 }
 
-const AdapterConfig& Device::config() const { return parts_->config; }
+const AdapterSpec& Device::spec() const { return parts_->spec; }
 const std::filesystem::path& Device::stateDir() const { return parts_->memory.stateDir(); }
 
 ControllerState Device::controllerState() const {

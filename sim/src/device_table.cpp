@@ -38,7 +38,7 @@ std::string fileNameOf(std::string_view name) {
 }
 }  // namespace
 
-fs::path adapterStateDir(const BenchConfig& bench, const AdapterConfig& adapter) {
+fs::path adapterStateDir(const BenchSpec& bench, const AdapterSpec& adapter) {
     char id[24];
     std::snprintf(id, sizeof id, "-%08x", unsigned(seedOf(bench.file.string())));
     return stateRoot() / (fileNameOf(bench.file.stem().string()) + id) / fileNameOf(adapter.key);
@@ -49,7 +49,7 @@ struct Table {
     std::mutex mutex;
     struct Bench {
         std::string text;
-        BenchConfig config;
+        BenchSpec spec;
         std::map<std::string, std::shared_ptr<Device>> devices;
     };
     std::map<fs::path, Bench> benches;
@@ -74,10 +74,10 @@ std::shared_ptr<Device> openDevice(const fs::path& benchFile, std::string_view a
         it = t.benches.insert_or_assign(path, std::move(b)).first;
     }
     Table::Bench& bench = it->second;
-    const AdapterConfig* config = bench.config.adapter(adapterKey);
-    if (!config) throw BenchError(path.string() + ": no adapter has the key \"" + std::string(adapterKey) + "\"");
-    auto& device = bench.devices[config->key];
-    if (!device) device = std::make_shared<Device>(*config, adapterStateDir(bench.config, *config), journal());
+    const AdapterSpec* spec = bench.spec.adapter(adapterKey);
+    if (!spec) throw BenchError(path.string() + ": no adapter has the key \"" + std::string(adapterKey) + "\"");
+    auto& device = bench.devices[spec->key];
+    if (!device) device = std::make_shared<Device>(*spec, adapterStateDir(bench.spec, *spec), journal());
     return device;
 }
 

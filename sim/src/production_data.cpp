@@ -47,14 +47,14 @@ std::vector<WORD> integratorTable() {
 
 }  // namespace
 
-ProductionArea factoryProductionArea(const AdapterConfig& config) {
+ProductionArea factoryProductionArea(const AdapterSpec& spec) {
     std::map<WORD, std::vector<WORD>> records;
     records[0x0001] = packText("SPRUCEB5", 4);
-    records[0x0003] = packText(config.serial, 6);
+    records[0x0003] = packText(spec.serial, 6);
     records[0x0004] = {0x8002, 0x0000, 0x0001, 0x0000};
-    records[0x0101] = packBytes(config.mac.data(), config.mac.size(), 3);
-    records[0x0103] = {0x0001, config.domain, 0, 0, 0, 0};
-    records[0x0104] = {WORD(config.domain == 0x10 || config.domain == 0x20 ? 0x07FF : 0x3FFF)};
+    records[0x0101] = packBytes(spec.mac.data(), spec.mac.size(), 3);
+    records[0x0103] = {0x0001, spec.domain, 0, 0, 0, 0};
+    records[0x0104] = {WORD(spec.domain == 0x10 || spec.domain == 0x20 ? 0x07FF : 0x3FFF)};
     const auto sp = setPointTable();
     const auto in = integratorTable();
     records[0x0900] = sp;
@@ -63,7 +63,7 @@ ProductionArea factoryProductionArea(const AdapterConfig& config) {
     std::vector<WORD> cal(in.begin(), in.begin() + 14);
     cal.insert(cal.end(), in.begin() + 30, in.end());
     records[0x0301] = cal;
-    for (const PdrConfig& p : config.productionData) records[p.code] = p.words;
+    for (const PdrSpec& p : spec.productionData) records[p.code] = p.words;
 
     ProductionArea area;
     area.fill(0xFF);

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 #include "vireo/sim/memory_map.h"
 
 namespace vireo::sim {
@@ -20,7 +20,7 @@ WORD crc16Arc(const BYTE* data, std::size_t size);
 // The area a bench adapter leaves the factory with: identification, domain, channel set,
 // manufacturing and calibration tables (plus the bench's own records), closed by the end
 // record and its CRC; the rest of the 512 words erased (0xFFFF).
-ProductionArea factoryProductionArea(const AdapterConfig& config);
+ProductionArea factoryProductionArea(const AdapterSpec& spec);
 
 // The data words of record `code` in the area, walking records from word 0 until the end record.
 std::optional<std::vector<WORD>> findPdr(const ProductionArea& area, WORD code);

@@ -67,8 +67,8 @@ const std::map<WORD, Records::Definition>& Records::definitions() {
     return defs;
 }
 
-Records::Records(const AdapterConfig& config)
-    : config_(config), missing_(config.missingRecords.begin(), config.missingRecords.end()), stations_(stationsAround(config.key)) {}
+Records::Records(const AdapterSpec& spec)
+    : spec_(spec), missing_(spec.missingRecords.begin(), spec.missingRecords.end()), stations_(stationsAround(spec.key)) {}
 
 void Records::powerOn(const ProductionArea& pda) {
     auto pdr = [&](WORD code, std::vector<WORD> fallback) {
@@ -76,10 +76,10 @@ void Records::powerOn(const ProductionArea& pda) {
         return r && r->size() >= fallback.size() ? std::vector<WORD>(r->begin(), r->begin() + fallback.size())
                                                  : fallback;
     };
-    const auto mac = pdr(0x0101, bytesToWords(config_.mac.data(), 6));
+    const auto mac = pdr(0x0101, bytesToWords(spec_.mac.data(), 6));
     const auto serial = pdr(0x0003, std::vector<WORD>(6, 0));
     const auto nicId = pdr(0x0004, {0x8002, 0, 1, 0});
-    const auto domainRec = pdr(0x0103, {1, config_.domain, 0, 0, 0, 0});
+    const auto domainRec = pdr(0x0103, {1, spec_.domain, 0, 0, 0, 0});
     const auto channels = pdr(0x0104, {0x3FFF});
 
     values_.clear();
@@ -87,14 +87,14 @@ void Records::powerOn(const ProductionArea& pda) {
     values_[0xFC00] = {1};
     values_[0xFC01] = mac;
     values_[0xFC02] = countedText("", kSsidWords);
-    values_[0xFC03] = {config_.channel};
+    values_[0xFC03] = {spec_.channel};
     values_[0xFC04] = countedText("", kSsidWords);
     values_[0xFC06] = {1};
     values_[0xFC07] = {2304};
     values_[0xFC0B] = {1};
     values_[0xFC0C] = {100};
     values_[0xFC0D] = {100};
-    values_[0xFC0E] = countedText("VIREO STATION " + config_.key, kSsidWords);
+    values_[0xFC0E] = countedText("VIREO STATION " + spec_.key, kSsidWords);
     values_[0xFC10] = {1};
     values_[0xFC20] = {1};
     values_[0xFC2A] = {1};
@@ -167,7 +167,7 @@ const Station* Records::joinedStation(const ControllerState& c) const {
 }
 
 void Records::quality(const ControllerState& c, std::int64_t timeUs, std::vector<WORD>& out) const {
-    const std::uint64_t seed = seedOf(config_.key);
+    const std::uint64_t seed = seedOf(spec_.key);
     const int noise = jitter(seed ^ 0x43, timeUs, kQualityPeriodUs, 27, 34);
     int signal = jitter(seed ^ 0x44, timeUs, kQualityPeriodUs, 27, 30);
     if (const Station* s = joinedStation(c))
@@ -180,7 +180,7 @@ void Records::quality(const ControllerState& c, std::int64_t timeUs, std::vector
 std::vector<WORD> Records::sweepTable(std::int64_t) const {
     // Two leading words (entries found, sweep number), then 31 words per station.
     std::vector<WORD> w{WORD(stations_.size()), WORD(sweeps_)};
-    const std::uint64_t seed = seedOf(config_.key) ^ sweeps_;
+    const std::uint64_t seed = seedOf(spec_.key) ^ sweeps_;
     for (const Station& s : stations_) {
         const WORD signal = WORD(std::clamp(int(s.signal) + jitter(seed ^ s.channel, 0, 1, -2, 2), 0, 127));
         w.push_back(s.channel);

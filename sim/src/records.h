@@ -26,7 +26,7 @@ public:
         std::int64_t timeUs;
     };
 
-    explicit Records(const AdapterConfig& config);
+    explicit Records(const AdapterSpec& spec);
 
     // Configuration back to its power-on values; identification from the production data.
     void powerOn(const ProductionArea& pda);
@@ -51,7 +51,7 @@ private:
     const Station* joinedStation(const ControllerState& c) const;
     void quality(const ControllerState& c, std::int64_t timeUs, std::vector<WORD>& out) const;
 
-    const AdapterConfig& config_;
+    const AdapterSpec& spec_;
     std::set<WORD> missing_;
     std::map<WORD, std::vector<WORD>> values_;
     std::vector<Station> stations_;

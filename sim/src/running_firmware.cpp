@@ -2,7 +2,7 @@
 
 namespace vireo::sim {
 
-RunningFirmware::RunningFirmware(const FirmwareConfig& factory)
+RunningFirmware::RunningFirmware(const FirmwareSpec& factory)
     : factory_{factory.buildSequence, factory.primaryFile + " " + factory.stationFile, factory.stationVersion,
                factory.primaryVersion},
       current_(factory_) {}

@@ -19,7 +19,7 @@ struct FirmwareIdentity {
 
 class RunningFirmware {
 public:
-    explicit RunningFirmware(const FirmwareConfig& factory);
+    explicit RunningFirmware(const FirmwareSpec& factory);
 
     const FirmwareIdentity& identity() const { return current_; }
     // Called at power-on and at every card reset with the adapter's memory. The image in the

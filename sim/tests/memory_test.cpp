@@ -130,7 +130,7 @@ TEST(Memory, ProcessesSharingAnAdapterSeeEachOthersWrites) {
     TestBench bench;
     auto first = bench.device("0003");
     // A second process's device for the same adapter: same state folder, its own volatile state.
-    Device second(first->config(), first->stateDir(), bench.journal());
+    Device second(first->spec(), first->stateDir(), bench.journal());
     enableMemory(*first);
     enableMemory(second);
     ASSERT_EQ(writeMemory(*first, kPdaBase + 4, {0xAB}).status, NDIS_STATUS_SUCCESS);

@@ -21,7 +21,7 @@ int usage() {
     return 2;
 }
 
-BenchConfig installedConfig() {
+BenchSpec installedSpec() {
     auto file = installedBench();
     if (!file) throw BenchError("no bench is installed (run: vireo-bench install)");
     return loadBench(*file);
@@ -33,7 +33,7 @@ std::string hex(unsigned v, int width) {
     return buf;
 }
 
-void showAdapter(const BenchConfig& bench, const AdapterConfig& a) {
+void showAdapter(const BenchSpec& bench, const AdapterSpec& a) {
     std::cout << "adapter " << a.key << "  service " << a.service << "  \"" << a.driverDesc << "\"\n";
     std::string mac;
     for (BYTE b : a.mac) mac += (mac.empty() ? "" : ":") + hex(b, 2);
@@ -57,10 +57,10 @@ void showAdapter(const BenchConfig& bench, const AdapterConfig& a) {
 }
 
 int status() {
-    const BenchConfig bench = installedConfig();
+    const BenchSpec bench = installedSpec();
     std::cout << "bench \"" << bench.name << "\" from " << bench.file.string() << "\n";
     std::cout << "(channel, test mode, ports and RAM belong to the process that uses an adapter)\n";
-    for (const AdapterConfig& a : bench.adapters) showAdapter(bench, a);
+    for (const AdapterSpec& a : bench.adapters) showAdapter(bench, a);
     if (!bench.rfCable.adapterKey.empty())
         std::cout << "RF cable from adapter " << bench.rfCable.adapterKey << ", loss " << bench.rfCable.lossDb << " dB\n";
     if (bench.powerMeter) std::cout << "power meter " << bench.powerMeter->model << "\n";
@@ -69,8 +69,8 @@ int status() {
 }
 
 int reset() {
-    const BenchConfig bench = installedConfig();
-    for (const AdapterConfig& a : bench.adapters) {
+    const BenchSpec bench = installedSpec();
+    for (const AdapterSpec& a : bench.adapters) {
         if (!a.vireo) continue;
         openDevice(bench.file, a.key)->factoryReset();
         std::cout << "adapter " << a.key << ": factory state restored\n";
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     try {
         if (command == "install" && argc <= 3) {
-            const BenchConfig bench = loadBench(argc == 3 ? std::filesystem::path(argv[2]) : defaultBenchFile());
+            const BenchSpec bench = loadBench(argc == 3 ? std::filesystem::path(argv[2]) : defaultBenchFile());
             installBench(bench);
             std::cout << "installed bench \"" << bench.name << "\" from " << bench.file.string() << " ("
                       << bench.adapters.size() << " adapters)\n";

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 #include "vireo/sim/device.h"
 
 namespace vireo::sim {
@@ -15,7 +15,7 @@ namespace vireo::sim {
 // $ORU_BENCH_STATE, else $XDG_STATE_HOME/oru/bench, else ~/.local/state/oru/bench.
 std::filesystem::path stateRoot();
 // The folder that holds one adapter's non-volatile state.
-std::filesystem::path adapterStateDir(const BenchConfig& bench, const AdapterConfig& adapter);
+std::filesystem::path adapterStateDir(const BenchSpec& bench, const AdapterSpec& adapter);
 
 // The process's device for `adapterKey` of the bench in `benchFile`: the same device every time
 // while the bench file is unchanged. Throws BenchError for an unusable file or an unknown key.
@@ -31,7 +31,7 @@ inline constexpr const char* kBenchKey = "Software\\Oru\\Vireo Bench";
 
 // Writes the bench's adapters into the registry (replacing an installed bench). Refuses, with
 // nothing changed, when an adapter's class key or service exists and is not the bench's.
-void installBench(const BenchConfig& bench);
+void installBench(const BenchSpec& bench);
 // Removes every entry the installed bench made; false when no bench is installed.
 bool uninstallBench();
 // The bench file of the installed bench.

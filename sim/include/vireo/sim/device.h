@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ndisreq32/miniport.h"
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 #include "vireo/sim/controller_state.h"
 #include "vireo/sim/journal.h"
 
@@ -20,12 +20,12 @@ namespace vireo::sim {
 class Device : public ndis::Miniport {
 public:
     // The adapter's non-volatile state lives in `stateDir`; every request is kept in `journal`.
-    Device(AdapterConfig config, std::filesystem::path stateDir, Journal& journal);
+    Device(AdapterSpec spec, std::filesystem::path stateDir, Journal& journal);
     ~Device() override;
 
     NDIS_STATUS handle(ndis::Request& request) override;
 
-    const AdapterConfig& config() const;
+    const AdapterSpec& spec() const;
     const std::filesystem::path& stateDir() const;
 
     ControllerState controllerState() const;

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace vireo::sim;
 using TestBench = vireo::sim::testing::TestBench;
 
-TEST(BenchConfig, DefaultBenchHasTheFourAdapters) {
-    const BenchConfig b = parseBench(vireo::sim::testing::defaultBenchJson(), "default.json");
+TEST(BenchSpec, DefaultBenchHasTheFourAdapters) {
+    const BenchSpec b = parseBench(vireo::sim::testing::defaultBenchJson(), "default.json");
     ASSERT_EQ(b.adapters.size(), 4u);
     const BasebandModel models[] = {BasebandModel::Alder, BasebandModel::BirchB, BasebandModel::Cedar};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -22,7 +22,7 @@ TEST(BenchConfig, DefaultBenchHasTheFourAdapters) {
     EXPECT_EQ(b.spectrumAnalyzer->model, "HP 8593E");
 }
 
-TEST(BenchConfig, BadBenchesAreRefusedWithFileAndReason) {
+TEST(BenchSpec, BadBenchesAreRefusedWithFileAndReason) {
     const std::string a = R"("key":"0001","service":"S1","driverDesc":"d","baseband":"alder","mac":"00:01:02:03:04:05")";
     const struct {
         std::string json;
@@ -58,7 +58,7 @@ TEST(BenchConfig, BadBenchesAreRefusedWithFileAndReason) {
     }
 }
 
-TEST(BenchConfig, ProductionDataThatDoesNotFitIsRefused) {
+TEST(BenchSpec, ProductionDataThatDoesNotFitIsRefused) {
     std::string words;
     for (int i = 0; i < 250; ++i) words += (i ? "," : "") + std::to_string(i);
     std::string records;

@@ -1,4 +1,4 @@
-#include "vireo/sim/bench_config.h"
+#include "vireo/sim/bench_spec.h"
 
 #include <unistd.h>
 
@@ -35,7 +35,7 @@ bool isBirchFamily(BasebandModel m) {
            m == BasebandModel::Cedar;
 }
 
-const AdapterConfig* BenchConfig::adapter(std::string_view key) const {
+const AdapterSpec* BenchSpec::adapter(std::string_view key) const {
     for (const auto& a : adapters)
         if (a.key == key) return &a;
     return nullptr;
@@ -172,11 +172,11 @@ void checkRegistryName(const std::string& name, const std::string& path) {
         Reader::failAt(path, "must be 1 to 255 characters without a backslash");
 }
 
-AdapterConfig parseAdapter(const json& j, const std::string& path) {
+AdapterSpec parseAdapter(const json& j, const std::string& path) {
     Reader r(j, path);
     r.allow({"key", "service", "driverDesc", "title", "vireo", "baseband", "mac", "serial", "driverVersion", "domain",
              "channel", "firmware", "productionData", "missingRecords", "quirks", "faults"});
-    AdapterConfig a;
+    AdapterSpec a;
     a.key = r.text("key");
     checkRegistryName(a.key, r.at("key"));
     a.service = r.text("service");
@@ -214,7 +214,7 @@ AdapterConfig parseAdapter(const json& j, const std::string& path) {
             const std::string p = r.at("productionData") + "[" + std::to_string(i) + "]";
             Reader rec(list[i], p);
             rec.allow({"code", "words"});
-            PdrConfig pdr;
+            PdrSpec pdr;
             pdr.code = WORD(rec.integer("code", 0, 0xFFFF));
             if (pdr.code == 0) rec.failAt(rec.at("code"), "missing or 0 (code 0 is the end record)");
             if (!rec.has("words") || !rec.raw("words").is_array()) rec.failAt(rec.at("words"), "expected a list of words");
@@ -268,24 +268,24 @@ AdapterConfig parseAdapter(const json& j, const std::string& path) {
     return a;
 }
 
-std::optional<InstrumentConfig> parseInstrument(const Reader& r, const char* name, std::initializer_list<const char*> models) {
+std::optional<InstrumentSpec> parseInstrument(const Reader& r, const char* name, std::initializer_list<const char*> models) {
     if (!r.has(name)) return std::nullopt;
     Reader i(r.raw(name), r.at(name));
     i.allow({"model", "gpibAddress"});
-    InstrumentConfig config;
-    config.model = i.text("model");
-    if (std::none_of(models.begin(), models.end(), [&](const char* m) { return config.model == m; })) {
+    InstrumentSpec spec;
+    spec.model = i.text("model");
+    if (std::none_of(models.begin(), models.end(), [&](const char* m) { return spec.model == m; })) {
         std::string known;
         for (const char* m : models) known += std::string(known.empty() ? "" : ", ") + "\"" + m + "\"";
         i.failAt(i.at("model"), "unknown model (known: " + known + ")");
     }
-    if (i.has("gpibAddress")) config.gpibAddress = int(i.integer("gpibAddress", 0, 30));
-    return config;
+    if (i.has("gpibAddress")) spec.gpibAddress = int(i.integer("gpibAddress", 0, 30));
+    return spec;
 }
 
 }  // namespace
 
-BenchConfig parseBench(const std::string& text, const fs::path& file) {
+BenchSpec parseBench(const std::string& text, const fs::path& file) {
     const std::string where = file.string();
     json root;
     try {
@@ -298,7 +298,7 @@ BenchConfig parseBench(const std::string& text, const fs::path& file) {
     try {
         Reader r(root, "");
         r.allow({"name", "adapters", "rfCable", "instruments"});
-        BenchConfig bench;
+        BenchSpec bench;
         bench.file = file;
         bench.name = r.text("name", file.stem().string());
         if (!r.has("adapters") || !r.raw("adapters").is_array() || r.raw("adapters").empty())
@@ -306,7 +306,7 @@ BenchConfig parseBench(const std::string& text, const fs::path& file) {
         const json& adapters = r.raw("adapters");
         for (std::size_t i = 0; i < adapters.size(); ++i) {
             const std::string path = "adapters[" + std::to_string(i) + "]";
-            AdapterConfig a = parseAdapter(adapters[i], path);
+            AdapterSpec a = parseAdapter(adapters[i], path);
             for (const auto& b : bench.adapters) {
                 if (equalsNoCase(a.key, b.key)) Reader::failAt(path + ".key", "\"" + a.key + "\" is used twice");
                 if (equalsNoCase(a.service, b.service))
@@ -318,7 +318,7 @@ BenchConfig parseBench(const std::string& text, const fs::path& file) {
             Reader c(r.raw("rfCable"), r.at("rfCable"));
             c.allow({"adapter", "lossDb"});
             bench.rfCable.adapterKey = c.text("adapter");
-            const AdapterConfig* fed = bench.adapter(bench.rfCable.adapterKey);
+            const AdapterSpec* fed = bench.adapter(bench.rfCable.adapterKey);
             if (!fed) c.failAt(c.at("adapter"), "no adapter has the key \"" + bench.rfCable.adapterKey + "\"");
             if (!fed->vireo) c.failAt(c.at("adapter"), "\"" + fed->key + "\" is not a Vireo adapter and has no radio to test");
             bench.rfCable.lossDb = c.number("lossDb", 0.0);
@@ -338,7 +338,7 @@ BenchConfig parseBench(const std::string& text, const fs::path& file) {
     }
 }
 
-BenchConfig loadBench(const fs::path& file) {
+BenchSpec loadBench(const fs::path& file) {
     std::error_code ec;
     fs::path absolute = fs::absolute(file, ec);
     if (ec) absolute = file;

@@ -27,7 +27,7 @@ enum class BasebandModel : std::uint16_t {
 const char* basebandName(BasebandModel m);
 bool isBirchFamily(BasebandModel m);
 
-struct FirmwareConfig {
+struct FirmwareSpec {
     std::string primaryFile = "PRI0102.HEX";
     std::string stationFile = "STA0103.HEX";
     WORD buildSequence = 0x0025;
@@ -55,12 +55,12 @@ struct Faults {
     std::vector<MemoryRange> writesDoNotStick;
 };
 
-struct PdrConfig {
+struct PdrSpec {
     WORD code = 0;
     std::vector<WORD> words;  // data words (the length word is derived)
 };
 
-struct AdapterConfig {
+struct AdapterSpec {
     std::string key;          // network class key name, e.g. "0001"
     std::string service;      // driver service name
     std::string driverDesc;
@@ -72,32 +72,32 @@ struct AdapterConfig {
     DWORD driverVersion = 0x00020001;  // major << 16 | minor
     BYTE domain = 0x10;
     WORD channel = 1;         // channel after power-on
-    FirmwareConfig firmware;
-    std::vector<PdrConfig> productionData;  // records added to (or replacing) the factory ones
+    FirmwareSpec firmware;
+    std::vector<PdrSpec> productionData;  // records added to (or replacing) the factory ones
     std::vector<WORD> missingRecords;     // records the adapter does not answer
     Quirks quirks;
     Faults faults;
 };
 
-struct RfCableConfig {
+struct RfCableSpec {
     std::string adapterKey;  // the adapter that feeds the instruments ("" = none)
     double lossDb = 0.0;
 };
 
-struct InstrumentConfig {
+struct InstrumentSpec {
     std::string model;
     std::optional<int> gpibAddress;
 };
 
-struct BenchConfig {
+struct BenchSpec {
     std::filesystem::path file;  // absolute
     std::string name;
-    std::vector<AdapterConfig> adapters;
-    RfCableConfig rfCable;
-    std::optional<InstrumentConfig> powerMeter;
-    std::optional<InstrumentConfig> spectrumAnalyzer;
+    std::vector<AdapterSpec> adapters;
+    RfCableSpec rfCable;
+    std::optional<InstrumentSpec> powerMeter;
+    std::optional<InstrumentSpec> spectrumAnalyzer;
 
-    const AdapterConfig* adapter(std::string_view key) const;
+    const AdapterSpec* adapter(std::string_view key) const;
 };
 
 // A bench file that cannot be used; what() names the file and what is wrong.
@@ -105,9 +105,9 @@ struct BenchError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-BenchConfig loadBench(const std::filesystem::path& file);
+BenchSpec loadBench(const std::filesystem::path& file);
 // Parses bench text; `file` only names it in messages and in the result.
-BenchConfig parseBench(const std::string& text, const std::filesystem::path& file);
+BenchSpec parseBench(const std::string& text, const std::filesystem::path& file);
 
 // sim/benches/default.json: beside the source tree this library was built from, or under an
 // installed share folder next to the executable.
