@@ -270,7 +270,9 @@ LSTATUS RegDeleteKeyA(HKEY key, const char* subKey) {
     });
 }
 
-LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) { return deleteKey(key, subKey, true); }
+LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) {
+    return guarded([&] { return deleteKey(key, subKey, true); });
+}
 
 LSTATUS RegCloseKey(HKEY key) {
     return guarded([&]() -> LSTATUS {
@@ -286,6 +288,9 @@ LSTATUS RegCloseKey(HKEY key) {
 }
 
 LSTATUS RegFlushKey(HKEY key) {
-    if (!key) return ERROR_INVALID_HANDLE;
-    return oru::registry::flushHive();
+    return guarded([&]() -> LSTATUS {
+        Target t;
+        if (LSTATUS s = resolve(key, t)) return s;
+        return oru::registry::flushHive();
+    });
 }
