@@ -9,12 +9,6 @@ namespace {
 constexpr std::u16string_view kReadFail = u"IBBPREG: BBP Read fail";
 constexpr std::u16string_view kWriteFail = u"IBBPREG: BBP Write fail";
 
-std::u16string upperCase(std::u16string text) {
-    for (auto& c : text)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-    return text;
-}
-
 }  // namespace
 
 const oleaut::InterfaceDesc& BBPReg::dispatchTable() {

@@ -58,11 +58,8 @@ HRESULT BBPRegs::get_BBPType(LONG* pVal) {
 HRESULT BBPRegs::get__NewEnum(IUnknown** pVal) { return registers_.newEnum(EnumOrder::Descending, pVal); }
 
 HRESULT BBPRegs::get_Item(VARIANT Index, IBBPReg** pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    const ItemLookup found = registers_.find(Index, true);
-    if (found.failure != ItemLookup::Failure::None) return error(E_INVALIDARG, lookupFailureText(found, "IBBPREGS"));
-    return found.item->QueryInterface(IBBPReg::iid, reinterpret_cast<void**>(pVal));
+    return registers_.item(Index, true, "IBBPREGS", pVal,
+                   [this](HRESULT status, const std::u16string& text) { return error(status, text); });
 }
 
 }  // namespace direzo

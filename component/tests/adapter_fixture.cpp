@@ -65,6 +65,16 @@ HRESULT invoke(IDispatch* object, std::u16string_view name, WORD flags, std::vec
     return object->Invoke(id, IID{}, 0, flags, &params, result, nullptr, nullptr);
 }
 
+void expectSlotOrder(IDispatch* object, const std::vector<const char16_t*>& names) {
+    DISPID expected = 1;
+    for (const char16_t* name : names) {
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        DISPID id = 0;
+        EXPECT_EQ(object->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, expected++) << std::string(name, name + std::char_traits<char16_t>::length(name));
+    }
+}
+
 VARIANT intIndex(LONG i) {
     VARIANT v;
     VariantInit(&v);

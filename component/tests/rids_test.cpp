@@ -434,18 +434,12 @@ TEST_F(RidsTest, AdapterReactsThroughTheVireoObject) {
 }
 
 TEST(RidSurface, MembersInSlotOrder) {
-    const char16_t* names[] = {u"_SetApiObj", u"type", u"Id", u"setId", u"Key", u"setKey", u"No", u"setNo",
+    const std::vector<const char16_t*> names{u"_SetApiObj", u"type", u"Id", u"setId", u"Key", u"setKey", u"No", u"setNo",
                                u"Length", u"setLength", u"Name", u"RidAsByteArray", u"RidStringValue",
                                u"RidAsIntArray", u"GetAsInteger", u"SetAsInteger"};
     ComPtr<IRid> r;
     ASSERT_EQ(oleaut::createObject<Rid>(IRid::iid, r.putVoid()), S_OK);
-    DISPID expected = 1;
-    for (const char16_t* name : names) {
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        DISPID id = 0;
-        EXPECT_EQ(r->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
-        EXPECT_EQ(id, expected++);
-    }
+    expectSlotOrder(r.get(), names);
 }
 
 }  // namespace
