@@ -283,7 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArrayPutCase{"VariantOutOfByteRange", true, VT_VARIANT, {0x100, 0, 0, 0}, E_INVALIDARG, {}},
         ArrayPutCase{"TooFewBytes", true, VT_UI1, {1, 2, 3}, S_FALSE, {}},
         ArrayPutCase{"TooManyBytes", true, VT_UI1, {1, 2, 3, 4, 5}, S_FALSE, {}},
-        ArrayPutCase{"WordsAsBytes", true, VT_I4, {1, 2, 3, 4}, E_INVALIDARG, {}},
+        ArrayPutCase{"LongsHoldingBytes", true, VT_I4, {1, 2, 3, 0xFF}, S_OK, {0x0102, 0x03FF}},
+        ArrayPutCase{"LongOutOfByteRange", true, VT_I4, {1, 2, 3, 0x100}, E_INVALIDARG, {}},
         ArrayPutCase{"RealsAsBytes", true, VT_R8, {1, 2, 3, 4}, E_INVALIDARG, {}},
         ArrayPutCase{"Shorts", false, VT_I2, {0x1234, -1}, S_OK, {0x1234, 0xFFFF}},
         ArrayPutCase{"LongsLow16Bits", false, VT_I4, {0x12345, 7}, S_OK, {0x2345, 7}},
@@ -301,7 +302,7 @@ TEST_F(RidsTest, NonArrayArgumentsAreRefused) {
     notArray.vt = VT_BSTR;
     notArray.bstrVal = text.b;
     EXPECT_EQ(r->put_RidAsByteArray(notArray), E_INVALIDARG);
-    EXPECT_EQ(takeErrorText(), u"IRID: RidAsByteArray takes an array of bytes");
+    EXPECT_EQ(takeErrorText(), u"IRID: RidAsByteArray takes an array of byte values");
     EXPECT_EQ(r->put_RidAsIntArray(intIndex(3)), E_INVALIDARG);
     EXPECT_TRUE(adapter->requests().empty());
 }
