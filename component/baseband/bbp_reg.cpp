@@ -32,11 +32,11 @@ const oleaut::InterfaceDesc& BBPReg::dispatchTable() {
     return desc;
 }
 
-void BBPReg::describe(const RegisterSpec& spec, LONG bbpType, LONG apiObj) {
-    id_ = upperCase(spec.name);
-    key_ = spec.name;
-    no_ = spec.no;
-    type_ = spec.readOnly ? 0 : 1;
+void BBPReg::describe(const RegisterInfo& info, LONG bbpType, LONG apiObj) {
+    id_ = upperCase(info.name);
+    key_ = info.name;
+    no_ = info.no;
+    type_ = info.readOnly ? 0 : 1;
     bbpType_ = bbpType;
     session_.set(apiObj);
 }

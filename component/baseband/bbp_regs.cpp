@@ -33,12 +33,12 @@ HRESULT BBPRegs::_SetApiObj(LONG apiObj) {
 }
 
 void BBPRegs::build(LONG apiObj) {
-    for (const RegisterSpec& spec : registersOf(familyOf(bbpType_))) {
+    for (const RegisterInfo& info : registersOf(familyOf(bbpType_))) {
         auto* reg = new (std::nothrow) BBPReg();
         if (!reg) continue;
         ComPtr<IBBPReg> ref(reg);
-        reg->describe(spec, bbpType_, apiObj);
-        registers_.items()[spec.name] = ref;
+        reg->describe(info, bbpType_, apiObj);
+        registers_.items()[info.name] = ref;
     }
     built_ = true;
 }
