@@ -49,3 +49,12 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
 extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
     return direzo::module().canUnload() ? S_OK : S_FALSE;
 }
+
+// The type library, for clients that load it through its registration.
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetTypeLib(ITypeLib** out) {
+    if (!out) return E_POINTER;
+    *out = direzo::typeLibrary();
+    if (!*out) return E_FAIL;
+    (*out)->AddRef();
+    return S_OK;
+}
