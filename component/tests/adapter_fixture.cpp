@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
+#include "component_fixture.h"
+
 namespace direzo::testing {
 
 std::u16string takeErrorText() {
-    ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return {};
-    Text text;
-    info->GetDescription(&text.b);
-    return text.str();
+    const std::optional<ErrorText> error = takeError();
+    return error ? error->description : std::u16string();
 }
 
 std::vector<LONG> arrayOf(const VARIANT& v, VARTYPE elementType) {
