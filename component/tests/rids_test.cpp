@@ -3,6 +3,7 @@
 #include "adapter_fixture.h"
 #include "direzo/subobjects.h"
 #include "direzo/vireo.h"
+#include "records/record_layout.h"
 #include "records/rid.h"
 #include "records/rids.h"
 #include "vireo/vireo.h"
@@ -432,6 +433,13 @@ TEST_F(RidsTest, AdapterReactsThroughTheVireoObject) {
         EXPECT_EQ(fc00->GetAsInteger(1, &back), S_OK);
         EXPECT_EQ(back, value);
     }
+}
+
+// The 504-byte buffer carries a length word of at most 251: the record number and 250 data words.
+TEST(RecordLayout, DataWordsWithinTheBuffer) {
+    const std::vector<std::pair<WORD, std::optional<std::size_t>>> cases{
+        {0, std::nullopt}, {1, 0}, {2, 1}, {251, 250}, {252, std::nullopt}, {0xFFFF, std::nullopt}};
+    for (const auto& [length, words] : cases) EXPECT_EQ(dataWordCount(length), words) << length;
 }
 
 TEST(RidSurface, MembersInSlotOrder) {
