@@ -5,10 +5,11 @@
 //   oleaut::method<&IVireo::SetChannel>(u"SetChannel", {u"channelNo"})
 //   oleaut::propget<&IAdapters::get_Count>(u"Count")
 //
-// Parameter types: in: LONG, SHORT, BYTE, VARIANT_BOOL, BSTR, VARIANT, IDispatch*, IUnknown*;
+// Parameter types: in: LONG, SHORT, BYTE, BSTR, VARIANT, IDispatch*, IUnknown*;
 // out: a pointer to any of these or to an interface pointer derived from IDispatch. The last
 // parameter, when it is an out parameter, is the member's retval: when the caller does not pass it
-// by reference it goes to the result VARIANT.
+// by reference it goes to the result VARIANT. (VARIANT_BOOL is SHORT to C++, so a boolean member
+// takes or returns a VARIANT.)
 #pragma once
 
 #include <initializer_list>
@@ -56,8 +57,6 @@ template <> struct InArg<BSTR> : ScalarIn<BSTR, VT_BSTR> {};
 template <> struct InArg<IDispatch*> : ScalarIn<IDispatch*, VT_DISPATCH> {};
 template <> struct InArg<IUnknown*> : ScalarIn<IUnknown*, VT_UNKNOWN> {};
 template <>
-struct InArg<VARIANT_BOOL> : ScalarIn<VARIANT_BOOL, VT_BOOL> {};
-template <>
 struct InArg<VARIANT> {
     static constexpr VARTYPE vt = VT_VARIANT;
     VARIANT v{};
@@ -86,10 +85,6 @@ template <> struct OutTraits<SHORT> {
 template <> struct OutTraits<BYTE> {
     static constexpr VARTYPE vt = VT_UI1;
     static void toVariant(BYTE x, VARIANT& v) { v.vt = VT_UI1; v.bVal = x; }
-};
-template <> struct OutTraits<VARIANT_BOOL> {
-    static constexpr VARTYPE vt = VT_BOOL;
-    static void toVariant(VARIANT_BOOL x, VARIANT& v) { v.vt = VT_BOOL; v.boolVal = x; }
 };
 template <> struct OutTraits<BSTR> {
     static constexpr VARTYPE vt = VT_BSTR;
@@ -163,6 +158,8 @@ struct Slot<T*> {
 // Interface pointers passed in (IDispatch*, IUnknown*) are in-arguments, not out values.
 template <> struct Slot<IDispatch*> { using type = InArg<IDispatch*>; static constexpr bool out = false; };
 template <> struct Slot<IUnknown*> { using type = InArg<IUnknown*>; static constexpr bool out = false; };
+// BSTR is a pointer type too, but a text passed in.
+template <> struct Slot<BSTR> { using type = InArg<BSTR>; static constexpr bool out = false; };
 
 template <auto M>
 struct MemberTraits;
@@ -172,8 +169,8 @@ struct MemberTraits<M> {
     static constexpr std::size_t count = sizeof...(A);
     static std::vector<ParamDesc> params(std::initializer_list<std::u16string> names) {
         std::vector<ParamDesc> out;
-        std::size_t i = 0;
-        auto it = names.begin();
+        [[maybe_unused]] std::size_t i = 0;
+        [[maybe_unused]] auto it = names.begin();
         (
             [&] {
                 using S = Slot<A>;
@@ -199,9 +196,9 @@ private:
                         std::index_sequence<Is...>) {
         const UINT supplied = dp ? dp->cArgs : 0;
         if (supplied > count) return DISP_E_BADPARAMCOUNT;
-        std::tuple<typename Slot<A>::type...> slots;
+        [[maybe_unused]] std::tuple<typename Slot<A>::type...> slots;
         HRESULT hr = S_OK;
-        auto load = [&](auto& slot, std::size_t i, bool out) {
+        [[maybe_unused]] auto load = [&](auto& slot, std::size_t i, bool out) {
             if (FAILED(hr)) return;
             VARIANT* arg = i < supplied ? &dp->rgvarg[supplied - 1 - i] : nullptr;
             if constexpr (requires { slot.bind(arg, result); }) {
@@ -215,7 +212,7 @@ private:
         if (FAILED(hr)) return hr;
         hr = (static_cast<I*>(itf)->*M)(std::get<Is>(slots).get()...);
         if (SUCCEEDED(hr)) {
-            auto deliver = [](auto& slot) {
+            [[maybe_unused]] auto deliver = [](auto& slot) {
                 if constexpr (requires { slot.deliver(); }) slot.deliver();
             };
             (deliver(std::get<Is>(slots)), ...);

@@ -1,0 +1,20 @@
+// Text conversions at the component's edges: BSTR <-> UTF-16 strings, and the ANSI (here UTF-8)
+// texts the NDIS request library and the registry take.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "oleaut/oleauto.h"
+
+namespace direzo {
+
+std::u16string fromBstr(BSTR text);  // a null BSTR is the empty text
+BSTR toBstr(std::u16string_view text);
+std::string toAnsi(std::u16string_view text);
+std::u16string fromAnsi(std::string_view text);
+
+// printf-style formatting of the component's messages into UTF-16.
+std::u16string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace direzo

@@ -1,0 +1,110 @@
+#include "hive.h"
+
+#include <algorithm>
+
+namespace oru::registry {
+
+namespace {
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+template <class T>
+auto findNamed(T& items, std::string_view n) {
+    return std::find_if(items.begin(), items.end(), [n](const auto& i) { return sameName(i.name, n); });
+}
+}  // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+Key* Key::findSubkey(std::string_view n) {
+    auto it = findNamed(subkeys, n);
+    return it == subkeys.end() ? nullptr : &*it;
+}
+const Key* Key::findSubkey(std::string_view n) const {
+    auto it = findNamed(subkeys, n);
+    return it == subkeys.end() ? nullptr : &*it;
+}
+Key& Key::subkey(std::string_view n, bool* created) {
+    if (Key* k = findSubkey(n)) {
+        if (created) *created = false;
+        return *k;
+    }
+    if (created) *created = true;
+    subkeys.push_back(Key{std::string(n), {}, {}});
+    return subkeys.back();
+}
+Value* Key::findValue(std::string_view n) {
+    auto it = findNamed(values, n);
+    return it == values.end() ? nullptr : &*it;
+}
+const Value* Key::findValue(std::string_view n) const {
+    auto it = findNamed(values, n);
+    return it == values.end() ? nullptr : &*it;
+}
+void Key::setValue(std::string_view n, DWORD type, std::vector<BYTE> data) {
+    if (Value* v = findValue(n)) {
+        v->type = type;
+        v->data = std::move(data);
+    } else {
+        values.push_back(Value{std::string(n), type, std::move(data)});
+    }
+}
+bool Key::eraseValue(std::string_view n) {
+    auto it = findNamed(values, n);
+    if (it == values.end()) return false;
+    values.erase(it);
+    return true;
+}
+bool Key::eraseSubkey(std::string_view n) {
+    auto it = findNamed(subkeys, n);
+    if (it == subkeys.end()) return false;
+    subkeys.erase(it);
+    return true;
+}
+
+bool operator==(const Value& a, const Value& b) {
+    return a.name == b.name && a.type == b.type && a.data == b.data;
+}
+bool operator==(const Key& a, const Key& b) {
+    return a.name == b.name && a.values == b.values && a.subkeys == b.subkeys;
+}
+
+std::string_view rootName(Root r) {
+    static constexpr std::array<std::string_view, kRootCount> names{
+        "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
+    return names[std::size_t(r)];
+}
+
+Hive::Hive() {
+    for (std::size_t i = 0; i < kRootCount; ++i) roots[i].name = std::string(rootName(Root(i)));
+}
+
+bool splitPath(std::string_view path, std::vector<std::string>& names) {
+    names.clear();
+    if (path.empty()) return true;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = path.find('\\', start);
+        const std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
+        if (part.empty() || part.size() > 255) return false;
+        names.emplace_back(part);
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+Key* findKey(Hive& hive, Root root, const std::vector<std::string>& path) {
+    Key* k = &hive.root(root);
+    for (const auto& n : path) {
+        k = k->findSubkey(n);
+        if (!k) return nullptr;
+    }
+    return k;
+}
+const Key* findKey(const Hive& hive, Root root, const std::vector<std::string>& path) {
+    return findKey(const_cast<Hive&>(hive), root, path);
+}
+
+}  // namespace oru::registry

@@ -1,0 +1,62 @@
+// The registry's contents in memory: four root keys, each a tree of keys holding typed values.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/winreg.h"
+
+namespace oru::registry {
+
+// Key and value names compare without regard to (ASCII) case.
+bool sameName(std::string_view a, std::string_view b);
+
+struct Value {
+    std::string name;  // "" is the key's default value
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+struct Key {
+    std::string name;             // spelt as created
+    std::vector<Value> values;    // in the order they were set
+    std::vector<Key> subkeys;     // in the order they were created
+
+    Key* findSubkey(std::string_view n);
+    const Key* findSubkey(std::string_view n) const;
+    // The subkey `n`, created (last in order) when missing.
+    Key& subkey(std::string_view n, bool* created = nullptr);
+    Value* findValue(std::string_view n);
+    const Value* findValue(std::string_view n) const;
+    // Sets (or replaces in place) value `n`.
+    void setValue(std::string_view n, DWORD type, std::vector<BYTE> data);
+    bool eraseValue(std::string_view n);
+    bool eraseSubkey(std::string_view n);
+};
+
+enum class Root { ClassesRoot, CurrentUser, LocalMachine, Users };
+constexpr std::size_t kRootCount = 4;
+
+std::string_view rootName(Root r);
+
+struct Hive {
+    Hive();
+    std::array<Key, kRootCount> roots;
+    Key& root(Root r) { return roots[std::size_t(r)]; }
+    const Key& root(Root r) const { return roots[std::size_t(r)]; }
+    bool operator==(const Hive&) const = default;
+};
+
+bool operator==(const Value& a, const Value& b);
+bool operator==(const Key& a, const Key& b);
+
+// Splits "A\B\C" into its names. Empty names (a doubled, leading or trailing backslash) and names
+// longer than 255 characters make it fail.
+bool splitPath(std::string_view path, std::vector<std::string>& names);
+
+const Key* findKey(const Hive& hive, Root root, const std::vector<std::string>& path);
+Key* findKey(Hive& hive, Root root, const std::vector<std::string>& path);
+
+}  // namespace oru::registry
