@@ -2,7 +2,7 @@
 
 namespace firmware {
 
-bool FlashImage(FirmwareImage& image, AdapterPort& port, const FlashProgressFn& progress) {
+FlashResult FlashImage(FirmwareImage& image, AdapterPort& port, const FlashProgressFn& progress) {
   // Preparation; the verified writes below tell whether the adapter took the image.
   port.BlockProtocols();
   port.ProbeController();
@@ -13,12 +13,12 @@ bool FlashImage(FirmwareImage& image, AdapterPort& port, const FlashProgressFn& 
     ++number;
     if (!port.VerifiedWriteMemory(block->address, block->bytes)) {
       port.UnblockProtocols();
-      return false;
+      return FlashResult{false, number, block->address};
     }
     if (progress) progress(number, static_cast<std::uint32_t>(block->bytes.size()), block->address);
   }
   port.ResetCard();
-  return true;
+  return FlashResult{};
 }
 
 }  // namespace firmware

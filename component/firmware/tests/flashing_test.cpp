@@ -20,7 +20,8 @@ class Flashing : public ::testing::Test {
     ASSERT_EQ(image.Append(0x20000, firmware::PseudoRandomBytes(5000, 3)), FirmwareImage::AppendResult::Ok);
     ASSERT_EQ(image.Append(0x00800, firmware::PseudoRandomBytes(100, 4)), FirmwareImage::AppendResult::Ok);
   }
-  bool Flash() {
+  bool Flash() { return FlashWithResult().ok; }
+  firmware::FlashResult FlashWithResult() {
     progress.clear();
     return firmware::FlashImage(image, adapter, [this](std::uint16_t n, std::uint32_t length, std::uint32_t address) {
       progress.emplace_back(n, length, address);
@@ -49,7 +50,10 @@ TEST_F(Flashing, SendsBlocksOfAtMost4096BytesAndResetsTheCard) {
 
 TEST_F(Flashing, StopsAtABlockThatDoesNotVerifyAndUnblocksTraffic) {
   adapter.unwritable.insert(0x21100);
-  EXPECT_FALSE(Flash());
+  const auto result = FlashWithResult();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.failedBlock, 2);
+  EXPECT_EQ(result.failedAddress, 0x21000u);
   EXPECT_EQ(progress, (Progress{{1, 4096, 0x20000}}));
   EXPECT_EQ(adapter.journal.back(), "UnblockProtocols");
   EXPECT_EQ(std::count(adapter.journal.begin(), adapter.journal.end(), "ResetCard"), 0);
