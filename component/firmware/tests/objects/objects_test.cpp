@@ -433,6 +433,39 @@ TEST_F(ObjectTest, LoadCalibratePlugAndFlashTheDefaultChain) {
     EXPECT_EQ(adapter.Bytes(firmware::kStationSetPointsPlug, 4), le16({0x040E, 0x0401}));
 }
 
+std::vector<SHORT> shorts(IFirmware& fw, HRESULT (IFirmware::*property)(VARIANT*)) {
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_EQ((fw.*property)(&v), S_OK);
+    EXPECT_EQ(v.vt, VT_ARRAY | VT_I2);
+    LONG upper = -1;
+    SafeArrayGetUBound(v.parray, 1, &upper);
+    std::vector<SHORT> out(std::size_t(upper + 1));
+    if (!out.empty()) {
+        void* raw = nullptr;
+        SafeArrayAccessData(v.parray, &raw);
+        std::memcpy(out.data(), raw, out.size() * sizeof(SHORT));
+        SafeArrayUnaccessData(v.parray);
+    }
+    VariantClear(&v);
+    return out;
+}
+
+TEST_F(ObjectTest, InformationRecordsOfTheImageAreReadable) {
+    firmware::ImageSpec spec;
+    spec.segments = {{0x100, Bytes(16, 1)}};
+    spec.infos = {firmware::VersionInfoRecord(31, 2, 1, 7), firmware::PlatformInfoRecord(0x8002, 1, 3, 4),
+                  firmware::PlatformInfoRecord(5, 6, 7, 8), firmware::CompatibilityInfoRecord(1, 3, 1, 2, 9)};
+    auto fw = make<direzo::Firmware, IFirmware>();
+    EXPECT_TRUE(shorts(*fw, &IFirmware::get_VersionInfo).empty());
+    LONG result = 0;
+    BstrArg name(dir.Write("info.hex", firmware::WriteSrec(spec)));
+    ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
+    EXPECT_EQ(shorts(*fw, &IFirmware::get_VersionInfo), (std::vector<SHORT>{31, 1, 7, 2}));
+    EXPECT_EQ(shorts(*fw, &IFirmware::get_PlatformInfo), (std::vector<SHORT>{SHORT(0x8002), 1, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(shorts(*fw, &IFirmware::get_CompatibilityInfo), (std::vector<SHORT>{1, 3, 1, 2, 9}));
+}
+
 TEST_F(ObjectTest, FirmwareWithoutASessionNeverReachesTheDriver) {
     const std::string path = dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageSpec({})));
     auto fw = make<direzo::Firmware, IFirmware>();
