@@ -8,7 +8,6 @@
 namespace firmware {
 namespace {
 
-constexpr std::size_t kAreaWords = kProductionAreaBytes / 2;
 constexpr std::uint16_t kMaxAreaRecordLength = 509;
 
 PdaRecord RecordAt(std::span<const std::uint16_t> words, std::size_t i) {
@@ -34,6 +33,29 @@ void PutLe16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
   bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
+// Walks records from word 0. A record must lie wholly within the words read and carry a length
+// word from 2 to maxLength; the adapter's area ends with its end record (code 0), a file's words
+// hold records only.
+AreaWalk Walk(std::span<const std::uint16_t> words, std::uint16_t maxLength, bool endRecordCloses) {
+  AreaWalk walk;
+  std::set<std::uint16_t> seen;
+  const std::size_t n = words.size();
+  for (std::size_t i = 0; i < n;) {
+    if (i + 1 >= n) return Malformed();
+    const std::uint16_t length = words[i];
+    const std::uint16_t code = words[i + 1];
+    if (length < 2 || length > maxLength || i + length >= n) return Malformed();
+    Keep(walk, seen, RecordAt(words, i));
+    if (endRecordCloses && code == 0) {
+      walk.complete = true;
+      break;
+    }
+    if (!endRecordCloses) walk.complete = true;
+    i += std::size_t{length} + 1;
+  }
+  return walk;
+}
+
 }  // namespace
 
 std::string PdrKey(std::uint16_t code) {
@@ -42,40 +64,9 @@ std::string PdrKey(std::uint16_t code) {
   return text;
 }
 
-AreaWalk WalkAdapterArea(std::span<const std::uint16_t> words) {
-  AreaWalk walk;
-  std::set<std::uint16_t> seen;
-  const std::size_t n = words.size();
-  for (std::size_t i = 0; i < n;) {
-    // A record must lie wholly within the words read.
-    if (i + 1 >= n) return Malformed();
-    const std::uint16_t length = words[i];
-    const std::uint16_t code = words[i + 1];
-    if (length < 2 || length > kMaxAreaRecordLength || i + length >= n) return Malformed();
-    Keep(walk, seen, RecordAt(words, i));
-    if (code == 0) {
-      walk.complete = true;
-      break;
-    }
-    i += std::size_t{length} + 1;
-  }
-  return walk;
-}
+AreaWalk WalkAdapterArea(std::span<const std::uint16_t> words) { return Walk(words, kMaxAreaRecordLength, true); }
 
-AreaWalk WalkFileWords(std::span<const std::uint16_t> words) {
-  AreaWalk walk;
-  std::set<std::uint16_t> seen;
-  const std::size_t n = words.size();
-  for (std::size_t i = 0; i < n;) {
-    if (i + 1 >= n) return Malformed();
-    const std::uint16_t length = words[i];
-    if (length < 2 || i + length >= n) return Malformed();
-    Keep(walk, seen, RecordAt(words, i));
-    walk.complete = true;
-    i += std::size_t{length} + 1;
-  }
-  return walk;
-}
+AreaWalk WalkFileWords(std::span<const std::uint16_t> words) { return Walk(words, 0xFFFF, false); }
 
 std::optional<std::vector<std::uint8_t>> BuildAreaImage(std::span<const PdaRecord> records,
                                                         std::string& error) {
