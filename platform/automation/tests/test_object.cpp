@@ -96,6 +96,7 @@ HRESULT TestObj::Check(LONG value, LONG* bResults) {
 }
 
 HRESULT TestObj::Fail(BSTR text) {
+    if (SysStringLen(text) == 0) return E_FAIL;
     return error(E_FAIL, std::u16string(u"ITestObj : ") + (text ? text : u""));
 }
 
@@ -120,7 +121,7 @@ HRESULT TestObj::get__NewEnum(IUnknown** pVal) {
     return hr;
 }
 
-HRESULT TestObj::_SetFlag(VARIANT_BOOL f, BYTE c) {
+HRESULT TestObj::_SetFlag(SHORT f, BYTE c) {
     flag = f;
     code = c;
     return S_OK;

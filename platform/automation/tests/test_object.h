@@ -17,10 +17,10 @@ struct ITestObj : IDispatch {
     virtual HRESULT put_Name(BSTR newVal) = 0;
     virtual HRESULT Split(LONG value, SHORT* high, SHORT* low) = 0;
     virtual HRESULT Check(LONG value, LONG* bResults) = 0;  // S_FALSE for a negative value
-    virtual HRESULT Fail(BSTR text) = 0;                     // E_FAIL with text as the error
+    virtual HRESULT Fail(BSTR text) = 0;  // E_FAIL with text as the error (none for an empty text)
     virtual HRESULT get_Item(VARIANT index, VARIANT* pVal) = 0;
     virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT _SetFlag(VARIANT_BOOL flag, BYTE code) = 0;
+    virtual HRESULT _SetFlag(SHORT flag, BYTE code) = 0;
     virtual HRESULT Ping(LONG n) = 0;  // raises Pinged(n) on every sink
 };
 
@@ -47,10 +47,10 @@ public:
     HRESULT Fail(BSTR text) override;
     HRESULT get_Item(VARIANT index, VARIANT* pVal) override;
     HRESULT get__NewEnum(IUnknown** pVal) override;
-    HRESULT _SetFlag(VARIANT_BOOL flag, BYTE code) override;
+    HRESULT _SetFlag(SHORT flag, BYTE code) override;
     HRESULT Ping(LONG n) override;
 
-    VARIANT_BOOL flag = VARIANT_FALSE;
+    SHORT flag = 0;
     BYTE code = 0;
 
 private:
