@@ -1,13 +1,13 @@
 // ITypeLib / ITypeInfo over a TypeLibDesc: interfaces (dispatch view of dual interfaces),
 // coclasses, enumerations with their aliases, and records. The library copies the description;
 // its type infos live as long as the library and share its reference count.
-#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "com_base.h"
 #include "oleaut/com_object.h"
 #include "oleaut/oleauto.h"
 #include "text.h"
@@ -114,24 +114,9 @@ private:
     std::u16string doc_;
 };
 
-class TypeLib final : public ITypeLib {
+class TypeLib final : public ComBase<ITypeLib> {
 public:
     explicit TypeLib(const TypeLibDesc& desc);
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IUnknown::iid && riid != ITypeLib::iid) return E_NOINTERFACE;
-        *ppv = static_cast<ITypeLib*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return refs_.fetch_add(1) + 1; }
-    ULONG Release() override {
-        const ULONG left = refs_.fetch_sub(1) - 1;
-        if (left == 0) delete this;
-        return left;
-    }
 
     UINT GetTypeInfoCount() override { return UINT(infos_.size()); }
     HRESULT GetTypeInfo(UINT index, ITypeInfo** out) override {
@@ -181,14 +166,12 @@ public:
     WORD minor() const { return minor_; }
 
 private:
-    ~TypeLib() = default;
     TypeInfo& add(TYPEKIND kind, std::u16string name, GUID guid, std::u16string doc) {
         infos_.push_back(std::make_unique<TypeInfo>(*this, kind, std::move(name), guid, std::move(doc)));
         return *infos_.back();
     }
     HREFTYPE interfaceRef(const InterfaceDesc& desc);
 
-    std::atomic<ULONG> refs_{0};
     std::u16string name_, doc_;
     GUID libid_;
     WORD major_, minor_;
@@ -389,7 +372,10 @@ HRESULT TypeInfo::GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD*
     if (helpFile) *helpFile = nullptr;
     if (const HRESULT hr = giveText(memberName, name); FAILED(hr)) return hr;
     if (const HRESULT hr = giveText(memberDoc, doc); FAILED(hr)) {
-        if (name) SysFreeString(*name), *name = nullptr;
+        if (name) {
+            SysFreeString(*name);
+            *name = nullptr;
+        }
         return hr;
     }
     return S_OK;

@@ -225,6 +225,11 @@ HRESULT convert(VARIANT& value, USHORT flags, VARTYPE vt, VARIANT& out) {
     }
     if (from == VT_DISPATCH || from == VT_UNKNOWN) return convertObjectValue(value.punkVal, flags, vt, out);
 
+    if (from == VT_EMPTY && vt == VT_BSTR) {  // nothing reads as the empty text
+        out.vt = VT_BSTR;
+        out.bstrVal = SysAllocString(u"");
+        return out.bstrVal ? S_OK : E_OUTOFMEMORY;
+    }
     Number n;
     if (from == VT_BSTR) {
         if (const HRESULT hr = parseNumber(value.bstrVal, vt, n); FAILED(hr)) return hr;

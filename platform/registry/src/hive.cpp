@@ -81,6 +81,10 @@ Hive::Hive() {
     for (std::size_t i = 0; i < kRootCount; ++i) roots[i].name = std::string(rootName(Root(i)));
 }
 
+bool printableName(std::string_view name) {
+    return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 bool splitPath(std::string_view path, std::vector<std::string>& names) {
     names.clear();
     if (path.empty()) return true;
@@ -88,7 +92,7 @@ bool splitPath(std::string_view path, std::vector<std::string>& names) {
     while (true) {
         const std::size_t end = path.find('\\', start);
         const std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
-        if (part.empty() || part.size() > 255) return false;
+        if (part.empty() || part.size() > 255 || !printableName(part)) return false;
         names.emplace_back(part);
         if (end == std::string_view::npos) return true;
         start = end + 1;

@@ -52,8 +52,11 @@ struct Hive {
 bool operator==(const Value& a, const Value& b);
 bool operator==(const Key& a, const Key& b);
 
+// False for a name with control characters, which the hive file cannot hold.
+bool printableName(std::string_view name);
+
 // Splits "A\B\C" into its names. Empty names (a doubled, leading or trailing backslash) and names
-// longer than 255 characters make it fail.
+// longer than 255 characters or with control characters make it fail.
 bool splitPath(std::string_view path, std::vector<std::string>& names);
 
 const Key* findKey(const Hive& hive, Root root, const std::vector<std::string>& path);

@@ -179,6 +179,12 @@ LSTATUS changeHive(const std::function<LSTATUS(Hive&)>& change) {
     const LSTATUS status = change(*next);
     if (status != ERROR_SUCCESS || *next == *current) return status;
     std::string out = formatHive(*next);
+    // The file must give back exactly this hive; otherwise the old file stays.
+    try {
+        if (!(parseHive(out) == *next)) return ERROR_CANTWRITE;
+    } catch (const HiveSyntaxError&) {
+        return ERROR_CANTWRITE;
+    }
     if (!replaceFile(path, out)) return ERROR_CANTWRITE;
     remember(path, std::move(out), std::move(next));
     return ERROR_SUCCESS;

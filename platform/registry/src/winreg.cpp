@@ -187,7 +187,7 @@ LSTATUS RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, B
 }
 
 LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataLen) {
-    if (!data && dataLen) return ERROR_INVALID_PARAMETER;
+    if ((!data && dataLen) || (valueName && !printableName(valueName))) return ERROR_INVALID_PARAMETER;
     Target t;
     if (LSTATUS s = resolve(key, t)) return s;
     if (!allowed(t, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,13 +24,20 @@ std::string readText(const fs::path& p) {
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* env = std::getenv("ORU_REGISTRY");
-        ASSERT_NE(env, nullptr) << "tests run with a scratch ORU_REGISTRY";
-        hive = env;
+        // Each test process gets its own hive below the scratch path, so tests may run in parallel.
+        static const fs::path processHive = [] {
+            const char* env = std::getenv("ORU_REGISTRY");
+            if (!env || !*env) return fs::path();
+            const fs::path p = fs::path(env).parent_path() / ("process-" + std::to_string(::getpid())) / "registry.reg";
+            ::setenv("ORU_REGISTRY", p.c_str(), 1);
+            return p;
+        }();
+        ASSERT_FALSE(processHive.empty()) << "tests run with a scratch ORU_REGISTRY";
+        hive = processHive;
         fs::create_directories(hive.parent_path());
         fs::remove(hive);
     }
-    void TearDown() override { fs::remove(hive); }
+    void TearDown() override { fs::remove_all(hive.parent_path()); }
 
     HKEY create(const char* path, REGSAM sam = KEY_ALL_ACCESS) {
         HKEY k = nullptr;
@@ -152,6 +161,11 @@ TEST_F(Registry, HandlesAndAccessRightsAreChecked) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Keys\\Missing", 0, KEY_READ, &readOnly), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(readOnly, nullptr);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Keys\\\\A", 0, KEY_READ, &readOnly), ERROR_INVALID_PARAMETER);
+    // Names the hive file could not hold are refused.
+    HKEY bad = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Keys\\line\nbreak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bad, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueExA(k, "tab\there", 0, REG_BINARY, &one, 1), ERROR_INVALID_PARAMETER);
 
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_ACCESS_DENIED);  // has a subkey
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_SUCCESS);

@@ -28,6 +28,7 @@ constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 constexpr HRESULT hresult(std::uint32_t code) { return static_cast<HRESULT>(code); }
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT CO_S_NOTALLINTERFACES = 0x00080012;  // some MULTI_QI entries were not answered
 constexpr HRESULT E_NOTIMPL = hresult(0x80004001);
 constexpr HRESULT E_NOINTERFACE = hresult(0x80004002);
 constexpr HRESULT E_POINTER = hresult(0x80004003);
@@ -51,6 +52,8 @@ constexpr HRESULT RPC_E_CHANGED_MODE = hresult(0x80010106);
 constexpr HRESULT RPC_S_SERVER_UNAVAILABLE = hresult(0x800706BA);  // no server answered
 constexpr HRESULT TYPE_E_ELEMENTNOTFOUND = hresult(0x8002802B);
 constexpr HRESULT TYPE_E_LIBNOTREGISTERED = hresult(0x8002801D);
+constexpr HRESULT TYPE_E_REGISTRYACCESS = hresult(0x8002801C);
+constexpr HRESULT TYPE_E_CANTLOADLIBRARY = hresult(0x80029C4A);
 constexpr HRESULT CONNECT_E_NOCONNECTION = hresult(0x80040200);
 constexpr HRESULT CONNECT_E_ADVISELIMIT = hresult(0x80040201);
 constexpr HRESULT CONNECT_E_CANNOTCONNECT = hresult(0x80040202);

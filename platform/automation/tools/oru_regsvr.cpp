@@ -1,0 +1,83 @@
+// oru-regsvr [-u] LIBRARY: registers an in-process server library through its DllRegisterServer,
+// or with -u unregisters it through DllUnregisterServer.
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "oleaut/comptr.h"
+#include "oleaut/objbase.h"
+#include "oleaut/oleauto.h"
+
+namespace {
+
+int usage(std::FILE* to, int status) {
+    std::fprintf(to, "usage: oru-regsvr [-u] LIBRARY\n"
+                     "  registers the in-process server LIBRARY (with -u: unregisters it)\n");
+    return status;
+}
+
+// The description of the thread's error object, if the failing call left one.
+std::string errorText() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK) return {};
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    std::string out;
+    for (UINT i = 0; i < SysStringLen(text); ++i) out += text[i] < 0x80 ? char(text[i]) : '?';
+    SysFreeString(text);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool unregister = false;
+    const char* library = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-u") == 0) {
+            unregister = true;
+        } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            return usage(stdout, 0);
+        } else if (argv[i][0] == '-' || library) {
+            return usage(stderr, 2);
+        } else {
+            library = argv[i];
+        }
+    }
+    if (!library) return usage(stderr, 2);
+
+    // The library registers the path it was loaded from, so load it by its full path.
+    char path[PATH_MAX];
+    if (!realpath(library, path)) {
+        std::fprintf(stderr, "oru-regsvr: cannot find %s: %s\n", library, std::strerror(errno));
+        return 1;
+    }
+    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        std::fprintf(stderr, "oru-regsvr: cannot load %s: %s\n", path, why ? why : "unknown error");
+        return 1;
+    }
+    const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    const auto call = reinterpret_cast<HRESULT (*)()>(dlsym(handle, entry));
+    if (!call) {
+        std::fprintf(stderr, "oru-regsvr: %s does not export %s; it is not a self-registering server\n", path, entry);
+        return 1;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT hr = call();
+    const std::string detail = FAILED(hr) ? errorText() : std::string();
+    CoUninitialize();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "oru-regsvr: %s in %s failed with error 0x%08X%s%s\n", entry, path, unsigned(hr),
+                     detail.empty() ? "" : ": ", detail.c_str());
+        return 1;
+    }
+    std::printf("oru-regsvr: %s in %s succeeded.\n", entry, path);
+    return 0;
+}

@@ -1,0 +1,78 @@
+#include "vireo/sim/journal.h"
+
+#include <nlohmann/json.hpp>
+
+namespace vireo::sim {
+
+namespace {
+WORD wordOf(const std::vector<BYTE>& b, std::size_t i) {
+    return 2 * i + 1 < b.size() ? WORD(b[2 * i] | b[2 * i + 1] << 8) : 0;
+}
+std::string hex(const std::vector<BYTE>& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string s;
+    for (BYTE b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+}  // namespace
+
+WORD JournalEntry::inWord(std::size_t i) const { return wordOf(in, i); }
+WORD JournalEntry::outWord(std::size_t i) const { return wordOf(out, i); }
+
+void Journal::record(JournalEntry entry) {
+    std::lock_guard lock(mutex_);
+    if (entries_.size() >= kCapacity) entries_.erase(entries_.begin(), entries_.begin() + kCapacity / 10);
+    entries_.push_back(std::move(entry));
+}
+
+std::vector<JournalEntry> Journal::entries() const {
+    std::lock_guard lock(mutex_);
+    return entries_;
+}
+
+std::vector<JournalEntry> Journal::entriesFor(NDIS_OID oid) const {
+    std::lock_guard lock(mutex_);
+    std::vector<JournalEntry> out;
+    for (const auto& e : entries_)
+        if (e.oid == oid) out.push_back(e);
+    return out;
+}
+
+std::size_t Journal::size() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+void Journal::clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+std::string Journal::toJson() const {
+    nlohmann::json all = nlohmann::json::array();
+    for (const auto& e : entries()) {
+        char oid[16];
+        std::snprintf(oid, sizeof oid, "0x%08X", unsigned(e.oid));
+        char status[16];
+        std::snprintf(status, sizeof status, "0x%08X", unsigned(e.status));
+        all.push_back({{"adapter", e.adapterKey},
+                       {"type", e.type == NdisRequestQueryInformation ? "query" : "set"},
+                       {"oid", oid},
+                       {"in", hex(e.in)},
+                       {"out", hex(e.out)},
+                       {"status", status},
+                       {"bytesTransferred", e.bytesTransferred},
+                       {"bytesNeeded", e.bytesNeeded}});
+    }
+    return all.dump(1);
+}
+
+Journal& journal() {
+    static Journal j;
+    return j;
+}
+
+}  // namespace vireo::sim

@@ -1,0 +1,26 @@
+#!/bin/sh
+# The vireo-bench tool end to end, in a scratch registry and state folder.
+set -eu
+tool="$1"
+scratch="$2"
+rm -rf "$scratch"
+mkdir -p "$scratch"
+export ORU_REGISTRY="$scratch/registry.reg" ORU_BENCH_STATE="$scratch/state"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+if "$tool" installed; then fail "a bench is installed in an empty registry"; fi
+"$tool" install >/dev/null || fail "install of the default bench"
+"$tool" installed || fail "installed after install"
+grep -q '"ServiceName"="VIREO2"' "$ORU_REGISTRY" || fail "class key of adapter 0002 missing"
+"$tool" status >"$scratch/status.txt" || fail "status"
+grep -q 'adapter 0003  service VIREO3' "$scratch/status.txt" || fail "status lists adapter 0003"
+grep -q 'end record CRC good' "$scratch/status.txt" || fail "status shows the production data"
+"$tool" reset >/dev/null || fail "reset"
+echo '{"adapters": []}' >"$scratch/bad.json"
+if "$tool" install "$scratch/bad.json" 2>"$scratch/err.txt"; then fail "a bad bench was installed"; fi
+grep -q "bad.json: adapters: expected a list of at least one adapter" "$scratch/err.txt" || fail "bad bench message"
+"$tool" installed || fail "the installed bench survives a refused install"
+"$tool" uninstall >/dev/null || fail "uninstall"
+if "$tool" installed; then fail "still installed after uninstall"; fi
+if "$tool" frobnicate 2>/dev/null; then fail "an unknown command succeeded"; fi
+echo ok
