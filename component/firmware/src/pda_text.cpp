@@ -1,5 +1,6 @@
 #include "firmware/pda_text.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace firmware {
@@ -118,8 +119,10 @@ std::size_t ParsePdaText(std::istream& in, std::span<std::uint16_t, kPdaWords> w
 
 std::size_t ParsePdaFile(const std::string& path, std::span<std::uint16_t, kPdaWords> words,
                          std::ostream& out) {
-  std::ifstream file(path, std::ios::in | std::ios::binary);
-  if (!file) {
+  std::error_code ec;
+  std::ifstream file;
+  if (!std::filesystem::is_directory(path, ec)) file.open(path, std::ios::in | std::ios::binary);
+  if (!file.is_open()) {
     out << "file not found!\n";
     return 0;
   }

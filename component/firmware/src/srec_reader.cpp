@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -262,7 +263,9 @@ class RecordParser {
 
 unsigned LoadSrecFile(const std::string& path, LoadedImage& target, std::ostream& out) {
   StreamStateGuard guard(out);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::error_code ec;
+  std::unique_ptr<std::FILE, FileCloser> file(
+      std::filesystem::is_directory(path, ec) ? nullptr : std::fopen(path.c_str(), "rb"));
   if (!file) {
     out << "File not found. ";
     return 0;

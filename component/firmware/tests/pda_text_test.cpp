@@ -81,7 +81,8 @@ TEST(PdaText, ReadsFilesAndReportsMissingOnes) {
   EXPECT_EQ(firmware::ParsePdaFile(dir.Write("a.pda", "0002 0900 0031\n"), buffer, out), 3u);
   EXPECT_EQ(buffer[1], 0x0900);
   EXPECT_EQ(firmware::ParsePdaFile(dir.Path("missing.pda"), buffer, out), 0u);
-  EXPECT_EQ(out.str(), "file not found!\n");
+  EXPECT_EQ(firmware::ParsePdaFile(dir.Path(""), buffer, out), 0u);  // a folder
+  EXPECT_EQ(out.str(), "file not found!\nfile not found!\n");
 }
 
 }  // namespace
