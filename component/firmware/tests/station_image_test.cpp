@@ -53,6 +53,25 @@ TEST(StationImage, WrittenImagesLoadWithEverySideRecord) {
   }
 }
 
+// An independent reader of S-records takes our files as they are: checksums, counts, addresses.
+TEST(StationImage, SrecCatReadsTheWrittenData) {
+  firmware::StationImageOptions options;
+  options.codeBytes = 5000;
+  options.bytesPerRecord = 250;
+  for (unsigned addressBytes : {2u, 3u, 4u}) {
+    firmware::ImageSpec spec = firmware::MakeStationImageSpec(options);
+    spec.dataAddressBytes = addressBytes;
+    firmware::testing::ScratchDir dir;
+    const std::string hex = dir.Write("sta.hex", firmware::WriteSrec(spec));
+    const std::string bin = dir.Path("sta.bin");
+    const std::string command = "srec_cat -multiple -disable-sequence-warnings '" + hex +
+                                "' -crop 0 0xF00000 -o '" + bin + "' -binary 2>" + dir.Path("err");
+    ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(dir.Path("err"));
+    const std::string data = Slurp(bin);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), spec.segments[0].bytes) << addressBytes;
+  }
+}
+
 TEST(StationImage, IdentityBlocksRoundTripAndForeignBytesAreNotOne) {
   firmware::StationIdentity identity{7, 31, 1, 2, 3, "STA1_3.HEX"};
   const auto bytes = firmware::EncodeStationIdentity(identity);
