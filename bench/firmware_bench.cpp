@@ -80,7 +80,7 @@ int main() {
 
   firmware::StationImageOptions options;
   options.codeBytes = 204800;  // the reader refuses data once 204800 bytes are stored
-  std::ofstream(image) << firmware::WriteSrec(firmware::MakeStationImageSpec(options));
+  std::ofstream(image) << firmware::WriteSrec(firmware::MakeStationImageLayout(options));
   const auto fileBytes = std::filesystem::file_size(image);
 
   constexpr int kRuns = 7;

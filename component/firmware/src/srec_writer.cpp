@@ -27,7 +27,7 @@ void AppendLe32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-std::vector<std::uint8_t> InfoBytes(const InfoRecordSpec& info) {
+std::vector<std::uint8_t> InfoBytes(const InfoRecordLayout& info) {
   if (info.words.size() + 1 > 20) throw std::invalid_argument("firmware info record longer than 20 words");
   std::vector<std::uint16_t> words{static_cast<std::uint16_t>(info.words.size() + 1), info.type};
   words.insert(words.end(), info.words.begin(), info.words.end());
@@ -41,19 +41,19 @@ std::vector<std::uint8_t> InfoBytes(const InfoRecordSpec& info) {
 
 }  // namespace
 
-InfoRecordSpec VersionInfoRecord(std::uint16_t id, std::uint16_t variant, std::uint16_t major,
+InfoRecordLayout VersionInfoRecord(std::uint16_t id, std::uint16_t variant, std::uint16_t major,
                                  std::uint16_t minor) {
   return {1, {id, variant, major, minor}};
 }
 
-InfoRecordSpec CompatibilityInfoRecord(std::uint16_t role, std::uint16_t ifid, std::uint16_t variant,
+InfoRecordLayout CompatibilityInfoRecord(std::uint16_t role, std::uint16_t ifid, std::uint16_t variant,
                                        std::uint16_t bottom, std::uint16_t top) {
   return {2, {role, ifid, variant, bottom, top}};
 }
 
-InfoRecordSpec BuildSequenceInfoRecord(std::uint16_t sequence) { return {3, {sequence}}; }
+InfoRecordLayout BuildSequenceInfoRecord(std::uint16_t sequence) { return {3, {sequence}}; }
 
-InfoRecordSpec PlatformInfoRecord(std::uint16_t platformId, std::uint16_t variant,
+InfoRecordLayout PlatformInfoRecord(std::uint16_t platformId, std::uint16_t variant,
                                   std::uint16_t bottom, std::uint16_t top) {
   return {4, {platformId, variant, bottom, top}};
 }
@@ -82,48 +82,48 @@ std::string SrecLine(unsigned type, std::uint32_t address, const std::vector<std
   return line;
 }
 
-std::string WriteSrec(const ImageSpec& spec) {
-  if (spec.dataAddressBytes < 2 || spec.dataAddressBytes > 4) {
+std::string WriteSrec(const ImageLayout& layout) {
+  if (layout.dataAddressBytes < 2 || layout.dataAddressBytes > 4) {
     throw std::invalid_argument("data address width must be 2, 3 or 4 bytes");
   }
-  if (spec.bytesPerRecord < 1 || spec.bytesPerRecord > 250) {
+  if (layout.bytesPerRecord < 1 || layout.bytesPerRecord > 250) {
     throw std::invalid_argument("bytes per record must be 1 to 250");
   }
-  const unsigned dataType = spec.dataAddressBytes - 1;
+  const unsigned dataType = layout.dataAddressBytes - 1;
   const unsigned execType = 10 - dataType;  // S7 with S3, S8 with S2, S9 with S1
   std::string text;
   auto emit = [&text](const std::string& line) {
     text += line;
     text += '\n';
   };
-  emit(SrecLine(0, 0, std::vector<std::uint8_t>(spec.header.begin(), spec.header.end())));
-  for (const ImageSegmentSpec& segment : spec.segments) {
+  emit(SrecLine(0, 0, std::vector<std::uint8_t>(layout.header.begin(), layout.header.end())));
+  for (const SegmentLayout& segment : layout.segments) {
     if (segment.bytes.empty()) throw std::invalid_argument("empty data segment");
     if (std::uint64_t{segment.address} + segment.bytes.size() > kSpecialRecordBase) {
       throw std::invalid_argument("data segment reaches the side-information address range");
     }
-    for (std::size_t at = 0; at < segment.bytes.size(); at += spec.bytesPerRecord) {
-      const std::size_t n = std::min<std::size_t>(spec.bytesPerRecord, segment.bytes.size() - at);
+    for (std::size_t at = 0; at < segment.bytes.size(); at += layout.bytesPerRecord) {
+      const std::size_t n = std::min<std::size_t>(layout.bytesPerRecord, segment.bytes.size() - at);
       emit(SrecLine(dataType, static_cast<std::uint32_t>(segment.address + at),
                     std::vector<std::uint8_t>(segment.bytes.begin() + at, segment.bytes.begin() + at + n)));
     }
   }
-  for (const PlugRecord& plug : spec.plugs) {
+  for (const PlugRecord& plug : layout.plugs) {
     std::vector<std::uint8_t> bytes;
     AppendLe32(bytes, plug.code);
     AppendLe32(bytes, plug.address);
     AppendLe32(bytes, plug.length);
     emit(SrecLine(3, kPlugRecordAddress, bytes));
   }
-  for (const CrcRecordSpec& crc : spec.crcs) {
+  for (const CrcRecordLayout& crc : layout.crcs) {
     std::vector<std::uint8_t> bytes;
     AppendLe32(bytes, crc.address);
     AppendLe32(bytes, 0);
     AppendLe32(bytes, crc.flag);
     emit(SrecLine(3, kCrcRecordAddress, bytes));
   }
-  for (const InfoRecordSpec& info : spec.infos) emit(SrecLine(3, kInfoRecordAddress, InfoBytes(info)));
-  emit(SrecLine(execType, spec.executionAddress, {}));
+  for (const InfoRecordLayout& info : layout.infos) emit(SrecLine(3, kInfoRecordAddress, InfoBytes(info)));
+  emit(SrecLine(execType, layout.executionAddress, {}));
   return text;
 }
 

@@ -17,12 +17,12 @@ std::vector<std::uint8_t> PseudoRandomBytes(std::size_t count, std::uint32_t see
   return bytes;
 }
 
-ImageSpec MakeStationImageSpec(const StationImageOptions& options) {
+ImageLayout MakeStationImageLayout(const StationImageOptions& options) {
   if (options.codeBytes < 0x400) throw std::invalid_argument("a station image needs at least 1024 code bytes");
-  ImageSpec spec;
-  spec.header = "station firmware";
-  spec.bytesPerRecord = options.bytesPerRecord;
-  ImageSegmentSpec code{0, PseudoRandomBytes(options.codeBytes, options.seed)};
+  ImageLayout layout;
+  layout.header = "station firmware";
+  layout.bytesPerRecord = options.bytesPerRecord;
+  SegmentLayout code{0, PseudoRandomBytes(options.codeBytes, options.seed)};
   StationIdentity identity;
   identity.buildSequence = options.buildSequence;
   identity.major = options.major;
@@ -30,24 +30,24 @@ ImageSpec MakeStationImageSpec(const StationImageOptions& options) {
   identity.variant = options.variant;
   const auto block = EncodeStationIdentity(identity);
   std::copy(block.begin(), block.end(), code.bytes.begin() + kStationIdentityAddress);
-  spec.segments.push_back(std::move(code));
+  layout.segments.push_back(std::move(code));
 
-  spec.plugs = {
+  layout.plugs = {
       {kFileNamePlugCode, kStationIdentityAddress + kStationFileNameOffset, kStationFileNameBytes},
       {0x0103, kStationDomainPlug, 12},
       {0x0300, kStationSetPointsPlug, 28},
       {0x0301, kStationIntegratorsPlug, 34},
   };
-  spec.crcs = {{kStationCrcAddress, 1}};
-  spec.infos = {
+  layout.crcs = {{kStationCrcAddress, 1}};
+  layout.infos = {
       VersionInfoRecord(kStationComponentId, options.variant, options.major, options.minor),
       CompatibilityInfoRecord(1, 1, 1, 1, 2),
       CompatibilityInfoRecord(1, 2, 1, 1, 1),
       PlatformInfoRecord(0x8002, 1, 1, 1),
       BuildSequenceInfoRecord(options.buildSequence),
   };
-  spec.executionAddress = 0x000000;
-  return spec;
+  layout.executionAddress = 0x000000;
+  return layout;
 }
 
 }  // namespace firmware

@@ -29,12 +29,12 @@ TEST(StationImage, WrittenImagesLoadWithEverySideRecord) {
   options.variant = 2;
   options.codeBytes = 9000;
   for (unsigned addressBytes : {2u, 3u, 4u}) {
-    firmware::ImageSpec spec = firmware::MakeStationImageSpec(options);
-    spec.dataAddressBytes = addressBytes;
+    firmware::ImageLayout layout = firmware::MakeStationImageLayout(options);
+    layout.dataAddressBytes = addressBytes;
     firmware::testing::ScratchDir dir;
     firmware::LoadedImage loaded;
     std::ostringstream out;
-    ASSERT_NE(firmware::LoadSrecFile(dir.Write("sta.hex", firmware::WriteSrec(spec)), loaded, out), 0u) << out.str();
+    ASSERT_NE(firmware::LoadSrecFile(dir.Write("sta.hex", firmware::WriteSrec(layout)), loaded, out), 0u) << out.str();
     EXPECT_EQ(out.str(), "Info records ignored.\nBuild sequence: 123\n");
     EXPECT_EQ(loaded.image.storedBytes(), 9000u);
     EXPECT_EQ(loaded.plugs.size(), 4u);
@@ -59,16 +59,16 @@ TEST(StationImage, SrecCatReadsTheWrittenData) {
   options.codeBytes = 5000;
   options.bytesPerRecord = 250;
   for (unsigned addressBytes : {2u, 3u, 4u}) {
-    firmware::ImageSpec spec = firmware::MakeStationImageSpec(options);
-    spec.dataAddressBytes = addressBytes;
+    firmware::ImageLayout layout = firmware::MakeStationImageLayout(options);
+    layout.dataAddressBytes = addressBytes;
     firmware::testing::ScratchDir dir;
-    const std::string hex = dir.Write("sta.hex", firmware::WriteSrec(spec));
+    const std::string hex = dir.Write("sta.hex", firmware::WriteSrec(layout));
     const std::string bin = dir.Path("sta.bin");
     const std::string command = "srec_cat -multiple -disable-sequence-warnings '" + hex +
                                 "' -crop 0 0xF00000 -o '" + bin + "' -binary 2>" + dir.Path("err");
     ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(dir.Path("err"));
     const std::string data = Slurp(bin);
-    EXPECT_EQ(Bytes(data.begin(), data.end()), spec.segments[0].bytes) << addressBytes;
+    EXPECT_EQ(Bytes(data.begin(), data.end()), layout.segments[0].bytes) << addressBytes;
   }
 }
 
@@ -98,7 +98,7 @@ TEST_F(Tool, WritesTheStationImageOfTheLibrary) {
   const std::string path = dir.Path("factory.hex");
   ASSERT_EQ(Run("-o " + path + " --station 5:1:2:0 --code-bytes 0x2000 --seed 9"), 0) << Slurp(dir.Path("stderr"));
   firmware::StationImageOptions options{5, 1, 2, 0, 0x2000, 9};
-  EXPECT_EQ(Slurp(path), firmware::WriteSrec(firmware::MakeStationImageSpec(options)));
+  EXPECT_EQ(Slurp(path), firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
 }
 
 TEST_F(Tool, WritesDataAndSideRecordsGivenOneByOne) {

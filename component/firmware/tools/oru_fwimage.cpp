@@ -25,7 +25,7 @@
 
 namespace {
 
-using firmware::ImageSpec;
+using firmware::ImageLayout;
 
 std::uint32_t Number(const std::string& text, std::uint64_t max = 0xFFFFFFFF) {
   if (text.empty()) throw std::invalid_argument("missing number");
@@ -92,7 +92,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
   std::string output;
-  ImageSpec extra;
+  ImageLayout extra;
   extra.header.clear();
   bool station = false;
   firmware::StationImageOptions stationOptions;
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
         extra.infos.push_back(firmware::PlatformInfoRecord(Word(f[0]), Word(f[1]), Word(f[2]), Word(f[3])));
       } else if (option == "--info") {
         const auto f = Fields(value, 1, 2, "--info");
-        firmware::InfoRecordSpec info{Word(f[0]), {}};
+        firmware::InfoRecordLayout info{Word(f[0]), {}};
         if (f.size() > 1 && !f[1].empty()) {
           for (const auto& w : Split(f[1], ',')) info.words.push_back(Word(w));
         }
@@ -177,17 +177,17 @@ int main(int argc, char** argv) {
       return Usage();
     }
     if (recordBytes != 0) stationOptions.bytesPerRecord = recordBytes;
-    ImageSpec spec = station ? firmware::MakeStationImageSpec(stationOptions) : ImageSpec{};
+    ImageLayout layout = station ? firmware::MakeStationImageLayout(stationOptions) : ImageLayout{};
     if (!station && extra.segments.empty()) throw std::invalid_argument("no data: give --station, --segment or --fill");
-    spec.segments.insert(spec.segments.end(), extra.segments.begin(), extra.segments.end());
-    spec.plugs.insert(spec.plugs.end(), extra.plugs.begin(), extra.plugs.end());
-    spec.crcs.insert(spec.crcs.end(), extra.crcs.begin(), extra.crcs.end());
-    spec.infos.insert(spec.infos.end(), extra.infos.begin(), extra.infos.end());
-    if (haveExec) spec.executionAddress = exec;
-    if (addressBytes != 0) spec.dataAddressBytes = static_cast<unsigned>(addressBytes);
-    if (recordBytes != 0) spec.bytesPerRecord = recordBytes;
-    if (haveHeader) spec.header = header;
-    WriteWhole(output, firmware::WriteSrec(spec));
+    layout.segments.insert(layout.segments.end(), extra.segments.begin(), extra.segments.end());
+    layout.plugs.insert(layout.plugs.end(), extra.plugs.begin(), extra.plugs.end());
+    layout.crcs.insert(layout.crcs.end(), extra.crcs.begin(), extra.crcs.end());
+    layout.infos.insert(layout.infos.end(), extra.infos.begin(), extra.infos.end());
+    if (haveExec) layout.executionAddress = exec;
+    if (addressBytes != 0) layout.dataAddressBytes = static_cast<unsigned>(addressBytes);
+    if (recordBytes != 0) layout.bytesPerRecord = recordBytes;
+    if (haveHeader) layout.header = header;
+    WriteWhole(output, firmware::WriteSrec(layout));
   } catch (const std::exception& error) {
     std::cerr << "oru-fwimage: " << error.what() << "\n";
     return 1;

@@ -26,7 +26,7 @@ struct StationImageOptions {
   unsigned bytesPerRecord = 32;
 };
 
-ImageSpec MakeStationImageSpec(const StationImageOptions& options);
+ImageLayout MakeStationImageLayout(const StationImageOptions& options);
 
 // A reproducible pseudo-random byte sequence standing in for code.
 std::vector<std::uint8_t> PseudoRandomBytes(std::size_t count, std::uint32_t seed);

@@ -96,7 +96,7 @@ TEST(BenchChain, DownloadedImageRunsAfterTheCardReset) {
     options.minor = 4;
     options.variant = 1;
     options.codeBytes = 20000;
-    const std::string path = dir.Write("sta2_4.hex", firmware::WriteSrec(firmware::MakeStationImageSpec(options)));
+    const std::string path = dir.Write("sta2_4.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
     auto device = bench.device(kAdapterKey);
     ASSERT_NE(device->firmwareBuildSequence(), 0x0321);
 
@@ -144,9 +144,9 @@ TEST(BenchChain, DownloadedImageRunsAfterTheCardReset) {
 TEST(BenchChain, AnImageWithoutIdentityRunsUnnamed) {
     vireo::sim::testing::TestBench bench;
     firmware::testing::ScratchDir dir;
-    firmware::ImageSpec spec;
-    spec.segments = {{0x000000, firmware::PseudoRandomBytes(1024, 5)}};
-    const std::string path = dir.Write("foreign.hex", firmware::WriteSrec(spec));
+    firmware::ImageLayout layout;
+    layout.segments = {{0x000000, firmware::PseudoRandomBytes(1024, 5)}};
+    const std::string path = dir.Write("foreign.hex", firmware::WriteSrec(layout));
     OpenedAdapter opened;
     LONG result = 0;
     Bstr name(path);

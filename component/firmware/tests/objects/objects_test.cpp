@@ -379,7 +379,7 @@ TEST_F(ObjectTest, LoadCalibratePlugAndFlashTheDefaultChain) {
     firmware::StationImageOptions options;
     options.buildSequence = 0x0042;
     options.codeBytes = 6000;
-    const std::string path = dir.Write("sta1_3.hex", firmware::WriteSrec(firmware::MakeStationImageSpec(options)));
+    const std::string path = dir.Write("sta1_3.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
     ProgressSink first, second;  // outlive the object that holds them
     auto fw = make<direzo::Firmware, IFirmware>();
     fw->_SetApiObj(kHandle);
@@ -452,14 +452,14 @@ std::vector<SHORT> shorts(IFirmware& fw, HRESULT (IFirmware::*property)(VARIANT*
 }
 
 TEST_F(ObjectTest, InformationRecordsOfTheImageAreReadable) {
-    firmware::ImageSpec spec;
-    spec.segments = {{0x100, Bytes(16, 1)}};
-    spec.infos = {firmware::VersionInfoRecord(31, 2, 1, 7), firmware::PlatformInfoRecord(0x8002, 1, 3, 4),
+    firmware::ImageLayout layout;
+    layout.segments = {{0x100, Bytes(16, 1)}};
+    layout.infos = {firmware::VersionInfoRecord(31, 2, 1, 7), firmware::PlatformInfoRecord(0x8002, 1, 3, 4),
                   firmware::PlatformInfoRecord(5, 6, 7, 8), firmware::CompatibilityInfoRecord(1, 3, 1, 2, 9)};
     auto fw = make<direzo::Firmware, IFirmware>();
     EXPECT_TRUE(shorts(*fw, &IFirmware::get_VersionInfo).empty());
     LONG result = 0;
-    BstrArg name(dir.Write("info.hex", firmware::WriteSrec(spec)));
+    BstrArg name(dir.Write("info.hex", firmware::WriteSrec(layout)));
     ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
     EXPECT_EQ(shorts(*fw, &IFirmware::get_VersionInfo), (std::vector<SHORT>{31, 1, 7, 2}));
     EXPECT_EQ(shorts(*fw, &IFirmware::get_PlatformInfo), (std::vector<SHORT>{SHORT(0x8002), 1, 3, 4, 5, 6, 7, 8}));
@@ -467,7 +467,7 @@ TEST_F(ObjectTest, InformationRecordsOfTheImageAreReadable) {
 }
 
 TEST_F(ObjectTest, FirmwareWithoutASessionNeverReachesTheDriver) {
-    const std::string path = dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageSpec({})));
+    const std::string path = dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageLayout({})));
     auto fw = make<direzo::Firmware, IFirmware>();
     LONG result = 0;
     BstrArg name(path);
@@ -485,9 +485,9 @@ TEST_F(ObjectTest, AFailedLoadLeavesNothingToFlash) {
     auto fw = make<direzo::Firmware, IFirmware>();
     fw->_SetApiObj(kHandle);
     LONG result = 0;
-    BstrArg good(dir.Write("good.hex", firmware::WriteSrec(firmware::MakeStationImageSpec({}))));
+    BstrArg good(dir.Write("good.hex", firmware::WriteSrec(firmware::MakeStationImageLayout({}))));
     ASSERT_EQ(fw->LoadHEXFile(good.b, &result), S_OK);
-    std::string text = firmware::WriteSrec(firmware::MakeStationImageSpec({}));
+    std::string text = firmware::WriteSrec(firmware::MakeStationImageLayout({}));
     text.insert(text.find('\n', 2000) + 1, "S1030010EC\n");  // an empty data record midway
     BstrArg bad(dir.Write("bad.hex", text));
     ASSERT_EQ(fw->LoadHEXFile(bad.b, &result), S_OK);
@@ -508,7 +508,7 @@ TEST_F(ObjectTest, AFailedBlockStopsTheDownload) {
     auto fw = make<direzo::Firmware, IFirmware>();
     fw->_SetApiObj(kHandle);
     LONG result = 0;
-    BstrArg name(dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageSpec({}))));
+    BstrArg name(dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageLayout({}))));
     ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
     adapter.unwritable.insert(0x2100);
     EXPECT_EQ(fw->FlashImage(&result), E_FAIL);
