@@ -88,17 +88,7 @@ HRESULT Adapters::get__NewEnum(IUnknown** pVal) { return adapters_.newEnum(EnumO
 HRESULT Adapters::get_Item(VARIANT Index, IAdapter** pVal) {
     if (!pVal) return E_POINTER;
     const ItemLookup found = adapters_.find(Index, false);
-    switch (found.failure) {
-    case ItemLookup::Failure::Index:
-        return error(E_INVALIDARG, format("IAdapters : Index %d not found or is an invalid index", int(found.index)));
-    case ItemLookup::Failure::Key:
-        return error(E_INVALIDARG, format("IAdapters : Key %s not found ", toAnsi(found.key).c_str()));
-    case ItemLookup::Failure::ArgumentType:
-        return error(E_INVALIDARG,
-                     format("IAdapters : Index %s argument type unknown", toAnsi(found.typeText).c_str()));
-    case ItemLookup::Failure::None:
-        break;
-    }
+    if (found.failure != ItemLookup::Failure::None) return error(E_INVALIDARG, lookupFailureText(found, "IAdapters"));
     return found.item->QueryInterface(IAdapter::iid, reinterpret_cast<void**>(pVal));
 }
 

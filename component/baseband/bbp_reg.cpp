@@ -1,10 +1,160 @@
 #include "baseband/bbp_reg.h"
 
+#include "common/text.h"
+
 namespace direzo {
 
+namespace {
+
+constexpr std::u16string_view kReadFail = u"IBBPREG: BBP Read fail";
+constexpr std::u16string_view kWriteFail = u"IBBPREG: BBP Write fail";
+
+std::u16string upperCase(std::u16string text) {
+    for (auto& c : text)
+        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+    return text;
+}
+
+}  // namespace
+
 const oleaut::InterfaceDesc& BBPReg::dispatchTable() {
-    static const oleaut::InterfaceDesc desc = dualInterface(u"IBBPReg", IBBPReg::iid, {oleaut::hiddenMethod<&IBBPReg::_SetApiObj>(u"_SetApiObj", {u"_pApiObj"})});
+    static const oleaut::InterfaceDesc desc = [] {
+        using namespace oleaut;
+        return dualInterface(u"IBBPReg", IBBPReg::iid, {
+            hiddenMethod<&IBBPReg::_SetApiObj>(u"_SetApiObj", {u"_pApiObj"}),
+            propput<&IBBPReg::put_BBPType>(u"BBPType"),
+            propget<&IBBPReg::get_Id>(u"Id"),
+            propget<&IBBPReg::get_Key>(u"Key"),
+            propget<&IBBPReg::get_No>(u"No"),
+            propget<&IBBPReg::get_type>(u"type"),
+            propget<&IBBPReg::get_Value>(u"Value"),
+            propput<&IBBPReg::put_Value>(u"Value", {u"newValue"}),
+            method<&IBBPReg::setType>(u"setType", {u"newVal"}),
+            method<&IBBPReg::setId>(u"setId", {u"newVal"}),
+            method<&IBBPReg::setKey>(u"setKey", {u"newVal"}),
+            method<&IBBPReg::setNo>(u"setNo", {u"newVal"}),
+        });
+    }();
     return desc;
+}
+
+void BBPReg::describe(const RegisterSpec& spec, LONG bbpType, LONG apiObj) {
+    id_ = upperCase(spec.name);
+    key_ = spec.name;
+    no_ = spec.no;
+    type_ = spec.readOnly ? 0 : 1;
+    bbpType_ = bbpType;
+    session_.set(apiObj);
+}
+
+HRESULT BBPReg::put_BBPType(LONG newVal) {
+    bbpType_ = newVal;
+    return S_OK;
+}
+
+HRESULT BBPReg::get_Id(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = toBstr(id_);
+    return S_OK;
+}
+
+HRESULT BBPReg::get_Key(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = toBstr(key_);
+    return S_OK;
+}
+
+HRESULT BBPReg::get_No(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = no_;
+    return S_OK;
+}
+
+HRESULT BBPReg::get_type(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = type_;
+    return S_OK;
+}
+
+HRESULT BBPReg::setType(LONG newVal) {
+    type_ = newVal;
+    return S_OK;
+}
+
+HRESULT BBPReg::setId(BSTR newVal) {
+    id_ = upperCase(fromBstr(newVal));
+    return S_OK;
+}
+
+HRESULT BBPReg::setKey(BSTR newVal) {
+    key_ = fromBstr(newVal);
+    return S_OK;
+}
+
+HRESULT BBPReg::setNo(LONG newVal) {
+    no_ = newVal;
+    return S_OK;
+}
+
+bool BBPReg::isShadow() const {
+    return familyOf(bbpType_) == BasebandFamily::Birch && id_.find(u"SR") != std::u16string::npos;
+}
+
+std::optional<WORD> BBPReg::address() const {
+    LONG address = -1;
+    switch (familyOf(bbpType_)) {
+    case BasebandFamily::Alder:
+        address = no_ >= 0 && no_ <= 0xFFFF / 4 ? no_ * 4 : -1;
+        break;
+    case BasebandFamily::Birch:
+        if (isShadow())
+            address = no_ >= 0 && no_ <= 0xFFFF - kShadowIndexBase ? no_ + kShadowIndexBase : -1;
+        else
+            address = no_ >= 0 && no_ <= 0xFFFF / 2 ? no_ * 2 : -1;
+        break;
+    case BasebandFamily::None:
+        break;
+    }
+    if (address < 0) return std::nullopt;
+    return WORD(address);
+}
+
+std::optional<WORD> BBPReg::read(AdapterSession& session) const {
+    const std::optional<WORD> at = address();
+    if (!at) return std::nullopt;
+    if (!isShadow()) return readRegisterAt(session, *at);
+    if (!writeRegisterAt(session, kShadowIndexAddress, *at)) return std::nullopt;
+    return readRegisterAt(session, kShadowDataAddress);
+}
+
+// A shadow register's data is written only once its index is set: with a failed index write the
+// data register would point at whichever shadow register was selected before.
+bool BBPReg::write(AdapterSession& session, WORD value) const {
+    const std::optional<WORD> at = address();
+    if (!at) return false;
+    if (!isShadow()) return writeRegisterAt(session, *at, value);
+    return writeRegisterAt(session, kShadowIndexAddress, *at) && writeRegisterAt(session, kShadowDataAddress, value);
+}
+
+HRESULT BBPReg::get_Value(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = -1;
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(E_FAIL);
+    const std::optional<WORD> value = read(*session);
+    if (!value) return error(E_FAIL, kReadFail);
+    *pVal = *value;
+    return S_OK;
+}
+
+// Registers hold 16 bits; a value outside 0..65535 is refused rather than cut to 16 bits.
+HRESULT BBPReg::put_Value(LONG newVal) {
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(E_FAIL);
+    if (newVal < 0 || newVal > 0xFFFF)
+        return error(E_INVALIDARG, format("IBBPREG: Value %ld is outside 0 to 65535", long(newVal)));
+    if (!write(*session, WORD(newVal))) return error(E_FAIL, kWriteFail);
+    return S_OK;
 }
 
 }  // namespace direzo

@@ -19,4 +19,18 @@ std::u16string variantTypeText(const VARIANT& v) {
     return fromAnsi(text);
 }
 
+std::u16string lookupFailureText(const ItemLookup& lookup, const char* interfaceName) {
+    switch (lookup.failure) {
+    case ItemLookup::Failure::Index:
+        return format("%s : Index %d not found or is an invalid index", interfaceName, int(lookup.index));
+    case ItemLookup::Failure::Key:
+        return format("%s : Key %s not found ", interfaceName, toAnsi(lookup.key).c_str());
+    case ItemLookup::Failure::ArgumentType:
+        return format("%s : Index %s argument type unknown", interfaceName, toAnsi(lookup.typeText).c_str());
+    case ItemLookup::Failure::None:
+        break;
+    }
+    return {};
+}
+
 }  // namespace direzo

@@ -25,6 +25,9 @@ struct ItemLookup {
 // A text for the %S of an "argument type unknown" message: the VARIANT's type name.
 std::u16string variantTypeText(const VARIANT& v);
 
+// The message of a failed Item lookup, beginning with the interface's name ("IAdapters", ...).
+std::u16string lookupFailureText(const ItemLookup& lookup, const char* interfaceName);
+
 template <class Item>
 class KeyedCollection {
 public:

@@ -1,10 +1,269 @@
 #include "records/rid.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "common/safe_arrays.h"
+#include "common/text.h"
+#include "records/record_layout.h"
+
 namespace direzo {
 
+namespace {
+
+// Records from this number on are information records (type 1); below it configuration (type 0).
+constexpr WORD kFirstInformationRecord = 0xFD00;
+
+HRESULT copyText(const std::u16string& text, BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = toBstr(text);
+    return S_OK;
+}
+
+// A counted text's byte capacity: the data words after the count word, two bytes each.
+std::size_t textCapacity(std::size_t dataWords) { return dataWords >= 1 ? 2 * (dataWords - 1) : 0; }
+
+}  // namespace
+
 const oleaut::InterfaceDesc& Rid::dispatchTable() {
-    static const oleaut::InterfaceDesc desc = dualInterface(u"IRid", IRid::iid, {oleaut::hiddenMethod<&IRid::_SetApiObj>(u"_SetApiObj", {u"_pApiObj"})});
+    static const oleaut::InterfaceDesc desc = [] {
+        using namespace oleaut;
+        return dualInterface(u"IRid", IRid::iid, {
+            hiddenMethod<&IRid::_SetApiObj>(u"_SetApiObj", {u"_pApiObj"}),
+            propget<&IRid::get_type>(u"type"),
+            propget<&IRid::get_Id>(u"Id"),
+            method<&IRid::setId>(u"setId", {u"newVal"}),
+            propget<&IRid::get_Key>(u"Key"),
+            method<&IRid::setKey>(u"setKey", {u"newVal"}),
+            propget<&IRid::get_No>(u"No"),
+            method<&IRid::setNo>(u"setNo", {u"newVal"}),
+            propget<&IRid::get_Length>(u"Length"),
+            method<&IRid::setLength>(u"setLength", {u"newVal"}),
+            propget<&IRid::get_Name>(u"Name"),
+            propput<&IRid::put_Name>(u"Name"),
+            propget<&IRid::get_RidAsByteArray>(u"RidAsByteArray"),
+            propput<&IRid::put_RidAsByteArray>(u"RidAsByteArray"),
+            propget<&IRid::get_RidStringValue>(u"RidStringValue"),
+            propput<&IRid::put_RidStringValue>(u"RidStringValue"),
+            propget<&IRid::get_RidAsIntArray>(u"RidAsIntArray"),
+            propput<&IRid::put_RidAsIntArray>(u"RidAsIntArray"),
+            method<&IRid::GetAsInteger>(u"GetAsInteger", {u"Index", u"pVal"}),
+            method<&IRid::SetAsInteger>(u"SetAsInteger", {u"Index", u"newVal"}),
+        });
+    }();
     return desc;
+}
+
+void Rid::describe(WORD no, WORD length, LONG apiObj) {
+    id_ = key_ = name_ = format("%X", unsigned(no));
+    no_ = no;
+    length_ = length;
+    session_.set(apiObj);
+}
+
+HRESULT Rid::get_type(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = no_ >= kFirstInformationRecord ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT Rid::get_Id(BSTR* pVal) { return copyText(id_, pVal); }
+HRESULT Rid::get_Key(BSTR* pVal) { return copyText(key_, pVal); }
+HRESULT Rid::get_Name(BSTR* pVal) { return copyText(name_, pVal); }
+
+HRESULT Rid::setId(BSTR newVal) {
+    id_ = fromBstr(newVal);
+    return S_OK;
+}
+
+HRESULT Rid::setKey(BSTR newVal) {
+    key_ = fromBstr(newVal);
+    return S_OK;
+}
+
+HRESULT Rid::put_Name(BSTR newVal) {
+    name_ = fromBstr(newVal);
+    return S_OK;
+}
+
+HRESULT Rid::get_No(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = LONG(no_);
+    return S_OK;
+}
+
+// Record numbers and length words are 16-bit; other values are refused, not cut.
+HRESULT Rid::setNo(LONG newVal) {
+    if (newVal < 0 || newVal > 0xFFFF) return S_FALSE;
+    no_ = WORD(newVal);
+    return S_OK;
+}
+
+HRESULT Rid::get_Length(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = LONG(length_);
+    return S_OK;
+}
+
+HRESULT Rid::setLength(LONG newVal) {
+    if (newVal < 0 || newVal > 0xFFFF) return S_FALSE;
+    length_ = WORD(newVal);
+    return S_OK;
+}
+
+NDIS_STATUS Rid::read(AdapterSession& session, RecordBuffer& buffer) {
+    const NDIS_STATUS status = session.ReadRecord(buffer, no_);
+    if (status == NDIS_STATUS_SUCCESS) length_ = buffer.length;
+    return status;
+}
+
+std::span<const WORD> Rid::readData(AdapterSession& session, RecordBuffer& buffer) {
+    if (read(session, buffer) != NDIS_STATUS_SUCCESS) return {};
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    return words ? std::span<const WORD>(buffer.data, *words) : std::span<const WORD>();
+}
+
+HRESULT Rid::writeData(AdapterSession& session, std::span<const WORD> data) {
+    RecordBuffer buffer;
+    buffer.length = length_;
+    buffer.recordNo = no_;
+    std::copy(data.begin(), data.end(), buffer.data);
+    return session.WriteRecord(buffer) ? S_OK : S_FALSE;
+}
+
+// Each data word high byte first, then low byte.
+HRESULT Rid::get_RidAsByteArray(VARIANT* pVal) {
+    if (!pVal) return E_POINTER;
+    AdapterSession* session = session_.get();
+    if (!session) {
+        byteArrayVariant({}, pVal);
+        return noSession(S_FALSE);
+    }
+    RecordBuffer buffer;
+    std::vector<BYTE> bytes;
+    for (WORD word : readData(*session, buffer)) {
+        bytes.push_back(BYTE(word >> 8));
+        bytes.push_back(BYTE(word & 0xFF));
+    }
+    return byteArrayVariant(bytes, pVal);
+}
+
+HRESULT Rid::get_RidAsIntArray(VARIANT* pVal) {
+    if (!pVal) return E_POINTER;
+    AdapterSession* session = session_.get();
+    if (!session) {
+        shortArrayVariant({}, pVal);
+        return noSession(S_FALSE);
+    }
+    RecordBuffer buffer;
+    std::vector<SHORT> words;
+    for (WORD word : readData(*session, buffer)) words.push_back(SHORT(word));
+    return shortArrayVariant(words, pVal);
+}
+
+// Byte arrays (or arrays of variants holding bytes): data word i := byte 2i << 8 | byte 2i+1.
+HRESULT Rid::put_RidAsByteArray(VARIANT newVal) {
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(S_FALSE);
+    const auto bytes = integerElements(newVal, {VT_UI1, VT_I1, VT_VARIANT}, VT_UI1);
+    if (!bytes) return error(E_INVALIDARG, u"IRID: RidAsByteArray takes an array of bytes");
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    if (!words || bytes->size() != 2 * *words) return S_FALSE;
+    std::vector<WORD> data(*words);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = WORD((BYTE((*bytes)[2 * i]) << 8) | BYTE((*bytes)[2 * i + 1]));
+    return writeData(*session, data);
+}
+
+// 16-bit or 32-bit integer arrays (or arrays of variants holding integers): data word i := the
+// low 16 bits of element i.
+HRESULT Rid::put_RidAsIntArray(VARIANT newVal) {
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(S_FALSE);
+    const auto values =
+        integerElements(newVal, {VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT, VT_UINT, VT_VARIANT}, VT_I4);
+    if (!values) return error(E_INVALIDARG, u"IRID: RidAsIntArray takes an array of 16-bit or 32-bit integers");
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    if (!words || values->size() != *words) return S_FALSE;
+    std::vector<WORD> data(values->begin(), values->end());
+    return writeData(*session, data);
+}
+
+// Data word 0 counts the text's bytes; the bytes follow two to a word, the earlier one in the low
+// byte. A record whose count is 0, does not fit the record, or whose first text word is 0 leaves
+// the cached text as it is.
+HRESULT Rid::get_RidStringValue(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    AdapterSession* session = session_.get();
+    if (!session) {
+        *pVal = toBstr(text_);
+        return noSession(S_FALSE);
+    }
+    RecordBuffer buffer;
+    const std::span<const WORD> data = readData(*session, buffer);
+    if (data.size() >= 2) {
+        const std::size_t count = data[0];
+        if (count != 0 && count <= textCapacity(data.size()) && data[1] != 0) {
+            std::u16string text;
+            for (std::size_t i = 0; i < count; i += 2) {
+                const WORD word = data[1 + i / 2];
+                const BYTE first = BYTE(word & 0xFF), second = BYTE(word >> 8);
+                if (first == 0) continue;  // a zero byte ends its pair
+                text += char16_t(first);
+                if (i + 1 < count && second != 0) text += char16_t(second);
+            }
+            text_ = std::move(text);
+        }
+    }
+    *pVal = toBstr(text_);
+    return S_OK;
+}
+
+// Stores as much of the text as the record holds, one byte per character (its low 8 bits).
+HRESULT Rid::put_RidStringValue(BSTR newVal) {
+    text_ = fromBstr(newVal);
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(S_FALSE);
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    if (!words || *words < 1) return S_FALSE;
+    const std::size_t count = std::min(text_.size(), textCapacity(*words));
+    std::vector<WORD> data(*words, 0);
+    data[0] = WORD(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const WORD byte = text_[i] & 0xFF;
+        data[1 + i / 2] |= i % 2 == 0 ? byte : WORD(byte << 8);
+    }
+    return writeData(*session, data);
+}
+
+// Index counts the data words from 1; only the record's own words are read or written.
+HRESULT Rid::GetAsInteger(LONG Index, LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = 0;
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(S_FALSE);
+    if (Index < 1 || Index >= LONG(length_)) return S_FALSE;
+    RecordBuffer buffer;
+    const NDIS_STATUS status = read(*session, buffer);
+    if (status != NDIS_STATUS_SUCCESS)
+        return error(HRESULT(status), format("IRID: %ld NDIS REQUEST FAILURE ", long(LONG(status))));
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    if (!words || std::size_t(Index) > *words) return S_FALSE;
+    *pVal = LONG(buffer.data[Index - 1]);
+    return S_OK;
+}
+
+HRESULT Rid::SetAsInteger(LONG Index, LONG newVal) {
+    AdapterSession* session = session_.get();
+    if (!session) return noSession(S_FALSE);
+    if (Index < 1 || Index >= LONG(length_)) return S_FALSE;
+    RecordBuffer buffer;
+    if (read(*session, buffer) != NDIS_STATUS_SUCCESS) return S_FALSE;
+    const std::optional<std::size_t> words = dataWordCount(length_);
+    if (!words || std::size_t(Index) > *words) return S_FALSE;
+    buffer.data[Index - 1] = WORD(newVal);
+    return session->WriteRecord(buffer) ? S_OK : S_FALSE;
 }
 
 }  // namespace direzo

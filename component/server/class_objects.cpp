@@ -15,11 +15,6 @@
 
 namespace direzo {
 
-oleaut::ServerModule& module() {
-    static oleaut::ServerModule m;
-    return m;
-}
-
 namespace {
 
 template <class T>
@@ -53,4 +48,13 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
     return direzo::module().canUnload() ? S_OK : S_FALSE;
+}
+
+// The type library, for clients that load it through its registration.
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetTypeLib(ITypeLib** out) {
+    if (!out) return E_POINTER;
+    *out = direzo::typeLibrary();
+    if (!*out) return E_FAIL;
+    (*out)->AddRef();
+    return S_OK;
 }

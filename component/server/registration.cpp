@@ -85,12 +85,15 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
     ITypeLib* lib = typeLibrary();
     if (!lib) return E_FAIL;
     const std::u16string widePath = fromAnsi(path);
-    return RegisterTypeLib(lib, widePath.c_str(), nullptr);
+    const HRESULT hr = RegisterTypeLib(lib, widePath.c_str(), nullptr);
+    RegFlushKey(HKEY_CLASSES_ROOT);
+    return hr;
 }
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
     using namespace direzo;
     for (const ClassDescriptor* c : kAllClasses) unregisterClass(*c);
     UnRegisterTypeLib(LIBID_DIREZOLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLcid, SYS_WIN32);
+    RegFlushKey(HKEY_CLASSES_ROOT);
     return S_OK;
 }

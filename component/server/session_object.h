@@ -6,6 +6,9 @@
 
 namespace direzo {
 
+// The text of a call that needs the adapter on an object that holds no session.
+inline constexpr std::u16string_view kNoAdapterText = u"No Adapter Object Reference";
+
 template <class Derived, class Itf, class Base = ComponentObject<Derived, Itf>>
 class SessionObject : public Base {
 public:
@@ -15,6 +18,9 @@ public:
     }
 
 protected:
+    // Reports that no session has been handed over (or its Adapter is gone) and returns status.
+    HRESULT noSession(HRESULT status) { return this->error(status, kNoAdapterText); }
+
     SessionRef session_;
 };
 

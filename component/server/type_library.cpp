@@ -1,5 +1,6 @@
 // The DIREZOLib type library: every interface's table, the coclasses, the _BaseBand enumeration
 // and the records the component declares.
+#include <cstddef>
 #include <mutex>
 
 #include "adapters/adapter.h"
@@ -60,6 +61,16 @@ const oleaut::InterfaceDesc& firmwareEvents() {
     return d;
 }
 
+// TALLY_INFO: the 36 named counters, then `reserved`, an array of 8 counters.
+oleaut::RecordDesc tallyInfoRecord() {
+    oleaut::RecordDesc r{u"TALLY_INFO", makeGuid("2AA964AD-9F42-4D75-9D8F-63312D2E526A"), sizeof(TALLY_INFO), {}};
+#define DIREZO_TALLY_FIELD(name) r.fields.push_back({u"" #name, VT_I4, ULONG(offsetof(TALLY_INFO, name))});
+    DIREZO_TALLY_COUNTERS(DIREZO_TALLY_FIELD)
+#undef DIREZO_TALLY_FIELD
+    r.fields.push_back({u"reserved", VT_ARRAY | VT_I4, ULONG(offsetof(TALLY_INFO, reserved))});
+    return r;
+}
+
 template <class T>
 oleaut::CoClassDesc coclass(const oleaut::InterfaceDesc* source = nullptr) {
     return {std::u16string(T::kClass.name), T::kClass.clsid, std::u16string(T::kClass.displayName),
@@ -105,6 +116,7 @@ const oleaut::TypeLibDesc& typeLibraryDesc() {
               {u"top", VT_I2, 8}}},
             {u"PLATFORM_INFO", makeGuid("F1217332-188E-4009-9B51-47F724C5F5A7"), 8,
              {{u"platformId", VT_I2, 0}, {u"variant", VT_I2, 2}, {u"bottom", VT_I2, 4}, {u"top", VT_I2, 6}}},
+            tallyInfoRecord(),
         };
         return d;
     }();

@@ -47,15 +47,15 @@ HRESULT classObjectFromLibrary(const std::string& path, REFCLSID clsid, REFIID r
     const bool known = std::any_of(libraries.begin(), libraries.end(),
                                    [&](const LoadedLibrary& l) { return l.handle == handle; });
     const auto getClassObject = entryPoint<PFN_DllGetClassObject>(handle, "DllGetClassObject");
-    if (known) {
-        dlclose(handle);  // the table holds one reference per library
-    } else if (!getClassObject) {
+    if (!getClassObject) {
         std::fprintf(stderr, "oleaut: server library %s does not export DllGetClassObject\n", path.c_str());
         dlclose(handle);
         return CO_E_ERRORINDLL;
-    } else {
-        libraries.push_back({handle, path});
     }
+    if (known)
+        dlclose(handle);  // the table holds one reference per library
+    else
+        libraries.push_back({handle, path});
     return getClassObject(clsid, riid, ppv);
 }
 

@@ -54,6 +54,8 @@ bool setText(const std::string& path, const char* name, const std::string& value
     return RegistryKey::create(HKEY_CLASSES_ROOT, path).setText(name, value) == ERROR_SUCCESS;
 }
 
+bool deleted(LSTATUS status) { return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND; }
+
 bool registerInterfaces(ITypeLib* lib, const std::string& libid, const std::string& version) {
     for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
         TYPEKIND kind{};
@@ -112,9 +114,12 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
     const std::string libKey = "TypeLib\\" + libid;
     const std::string versionKey = libKey + "\\" + version;
     const std::string localeKey = versionKey + "\\" + hex(lcid);
-    if (!RegistryKey::open(HKEY_CLASSES_ROOT, localeKey + "\\" + platformKey(syskind))) return TYPE_E_LIBNOTREGISTERED;
+    LSTATUS status = ERROR_SUCCESS;
+    if (!RegistryKey::open(HKEY_CLASSES_ROOT, localeKey + "\\" + platformKey(syskind), &status))
+        return status == ERROR_FILE_NOT_FOUND ? TYPE_E_LIBNOTREGISTERED : TYPE_E_REGISTRYACCESS;
 
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, (localeKey + "\\" + platformKey(syskind)).c_str());
+    if (!deleted(RegDeleteTreeA(HKEY_CLASSES_ROOT, (localeKey + "\\" + platformKey(syskind)).c_str())))
+        return TYPE_E_REGISTRYACCESS;
     if (RegistryKey::open(HKEY_CLASSES_ROOT, localeKey).subkeys().empty()) RegDeleteKeyA(HKEY_CLASSES_ROOT, localeKey.c_str());
 
     // The version goes, with its interfaces, once no other locale or platform is registered for it.
@@ -125,9 +130,9 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
         const RegistryKey owner = RegistryKey::open(interfaces.handle(), iid + "\\TypeLib");
         const std::optional<std::string> ownerLib = owner.text(), ownerVersion = owner.text("Version");
         if (ownerLib && equalsIgnoreCase(*ownerLib, libid) && ownerVersion && *ownerVersion == version)
-            RegDeleteTreeA(HKEY_CLASSES_ROOT, ("Interface\\" + iid).c_str());
+            if (!deleted(RegDeleteTreeA(HKEY_CLASSES_ROOT, ("Interface\\" + iid).c_str()))) return TYPE_E_REGISTRYACCESS;
     }
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, versionKey.c_str());
+    if (!deleted(RegDeleteTreeA(HKEY_CLASSES_ROOT, versionKey.c_str()))) return TYPE_E_REGISTRYACCESS;
     if (RegistryKey::open(HKEY_CLASSES_ROOT, libKey).subkeys().empty()) RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
     return S_OK;
 }
@@ -172,7 +177,9 @@ std::optional<std::string> registeredPath(const RegistryKey& version, LCID lcid)
 HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib) {
     if (!pptlib) return E_INVALIDARG;
     *pptlib = nullptr;
-    const RegistryKey lib = RegistryKey::open(HKEY_CLASSES_ROOT, "TypeLib\\" + guidText(rguid));
+    LSTATUS status = ERROR_SUCCESS;
+    const RegistryKey lib = RegistryKey::open(HKEY_CLASSES_ROOT, "TypeLib\\" + guidText(rguid), &status);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return TYPE_E_REGISTRYACCESS;
     const std::optional<std::string> version = chooseVersion(lib, wVerMajor, wVerMinor);
     if (!version) return TYPE_E_LIBNOTREGISTERED;
     const std::optional<std::string> path = registeredPath(RegistryKey::open(lib.handle(), *version), lcid);

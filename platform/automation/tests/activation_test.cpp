@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -59,12 +60,36 @@ bool isLoaded(const char* path) {
     return h != nullptr;
 }
 
+// Gives the running test a fresh hive of its own beside the scratch hive, so that tests running
+// in parallel do not see each other's registrations. The previous hive path is restored at the end.
+class OwnHive {
+public:
+    OwnHive() {
+        const char* hive = std::getenv("ORU_REGISTRY");
+        if (!hive) return;  // tests must never touch the user's registry
+        saved_ = hive;
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::filesystem::path own = std::filesystem::path(saved_).parent_path() /
+                                          (std::string(test->test_suite_name()) + "." + test->name() + ".reg");
+        std::filesystem::create_directories(own.parent_path());
+        std::filesystem::remove(own);
+        setenv("ORU_REGISTRY", own.c_str(), 1);
+    }
+    ~OwnHive() {
+        if (!saved_.empty()) setenv("ORU_REGISTRY", saved_.c_str(), 1);
+    }
+    bool ready() const { return !saved_.empty(); }
+
+private:
+    std::string saved_;
+};
+
 // Registers the test server with the registration tool (so this process does not load it), and
-// unregisters it afterwards. The hive is the test's scratch hive.
+// unregisters it afterwards.
 class Activation : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(std::getenv("ORU_REGISTRY"), nullptr) << "tests must not touch the user's registry";
+        ASSERT_TRUE(hive_.ready()) << "ORU_REGISTRY must name a scratch hive";
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         std::string out;
         ASSERT_EQ(run(std::string(REGSVR_TOOL " ") + server(), &out), 0) << out;
@@ -76,6 +101,9 @@ protected:
         CoUninitialize();
     }
     virtual const char* server() const { return TEST_SERVER; }
+
+private:
+    OwnHive hive_;
 };
 
 }  // namespace
@@ -229,6 +257,21 @@ TEST_F(Activation, CreateInstanceExOnThisHostAndElsewhere) {
     EXPECT_EQ(CoCreateInstanceEx(CLSID_TestObj, nullptr, CLSCTX_ALL, nullptr, 0, qi), E_INVALIDARG);
 }
 
+TEST(RegistrationTool, RegistersAndUnregisters) {
+    OwnHive hive;
+    ASSERT_TRUE(hive.ready());
+    const std::string classKey = "CLSID\\" + guidString(CLSID_TestObj);
+    std::string out;
+    ASSERT_EQ(run(REGSVR_TOOL " " TEST_SERVER, &out), 0) << out;
+    EXPECT_NE(out.find("DllRegisterServer"), std::string::npos) << out;
+    char path[PATH_MAX];
+    ASSERT_TRUE(realpath(TEST_SERVER, path));
+    EXPECT_EQ(regText(classKey + "\\InprocServer32"), std::string(path));
+    ASSERT_EQ(run(REGSVR_TOOL " -u " TEST_SERVER, &out), 0) << out;
+    EXPECT_FALSE(regText(classKey));
+    EXPECT_FALSE(regText("OleautTest.TestObj"));
+}
+
 TEST(RegistrationTool, ReportsFailures) {
     std::string out;
     EXPECT_EQ(run(REGSVR_TOOL, &out), 2);
@@ -304,6 +347,8 @@ TEST(BrokenHive, ReportedAsUnreadableAndLeftAlone) {
     EXPECT_EQ(CLSIDFromProgID(u"OleautTest.TestObj", &clsid), REGDB_E_READREGDB);
     EXPECT_EQ(CoCreateInstance(CLSID_TestObj, nullptr, CLSCTX_ALL, IID_IUnknown, obj.putVoid()), REGDB_E_READREGDB);
     EXPECT_EQ(RegisterTypeLib(lib.get(), u"/tmp/libtest.so", nullptr), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_TestLib, 1, 2, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_TestLib, 1, 2, 0, lib.put()), TYPE_E_REGISTRYACCESS);
     testing::internal::GetCapturedStderr();
     CoUninitialize();
 

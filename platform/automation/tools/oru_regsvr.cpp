@@ -33,6 +33,19 @@ std::string errorText() {
     return out;
 }
 
+// What a failure status means, for the statuses registration commonly ends with.
+const char* meaning(HRESULT hr) {
+    switch (hr) {
+    case REGDB_E_WRITEREGDB: return "the registry could not be written";
+    case REGDB_E_READREGDB: return "the registry could not be read";
+    case TYPE_E_REGISTRYACCESS: return "the type library could not be registered";
+    case E_OUTOFMEMORY: return "out of memory";
+    case E_ACCESSDENIED: return "access denied";
+    case E_UNEXPECTED: return "the library could not determine its own path";
+    default: return nullptr;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +84,8 @@ int main(int argc, char** argv) {
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const HRESULT hr = call();
-    const std::string detail = FAILED(hr) ? errorText() : std::string();
+    std::string detail = FAILED(hr) ? errorText() : std::string();
+    if (detail.empty() && FAILED(hr) && meaning(hr)) detail = meaning(hr);
     CoUninitialize();
     if (FAILED(hr)) {
         std::fprintf(stderr, "oru-regsvr: %s in %s failed with error 0x%08X%s%s\n", entry, path, unsigned(hr),

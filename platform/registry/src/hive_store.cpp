@@ -85,20 +85,25 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
-// Writes `text` to a new file beside `path` and renames it over `path`.
-bool replaceFile(const fs::path& path, const std::string& text) {
-    std::string tmp = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    const bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
+void syncDirectory(const fs::path& path) {
     const int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
+    }
+}
+
+// Writes `text` to a new file beside `path` and renames it over `path`: readers see the old hive
+// or the new one, never a part. Like the platform's registry, a change reaches the disk lazily;
+// RegFlushKey (flushHive) forces it.
+bool replaceFile(const fs::path& path, const std::string& text) {
+    std::string tmp = path.string() + ".XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    const bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text);
+    if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
     }
     return true;
 }
@@ -188,6 +193,19 @@ LSTATUS changeHive(const std::function<LSTATUS(Hive&)>& change) {
     if (!replaceFile(path, out)) return ERROR_CANTWRITE;
     remember(path, std::move(out), std::move(next));
     return ERROR_SUCCESS;
+}
+
+LSTATUS flushHive() {
+    const fs::path path = hivePath();
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return ERROR_SUCCESS;
+    FileLock lock(path, LOCK_SH);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return ERROR_CANTWRITE;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    syncDirectory(path);
+    return ok ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 }  // namespace oru::registry

@@ -22,4 +22,7 @@ LSTATUS readHive(std::shared_ptr<const Hive>& hive);
 // unreadable hive or ERROR_CANTWRITE when the new file could not be written (the old one stays).
 LSTATUS changeHive(const std::function<LSTATUS(Hive&)>& change);
 
+// Forces the hive file (and its folder entry) to the disk.
+LSTATUS flushHive();
+
 }  // namespace oru::registry

@@ -257,3 +257,8 @@ LSTATUS RegCloseKey(HKEY key) {
     delete key;
     return ERROR_SUCCESS;
 }
+
+LSTATUS RegFlushKey(HKEY key) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    return oru::registry::flushHive();
+}

@@ -80,3 +80,5 @@ LSTATUS RegDeleteKeyA(HKEY key, const char* subKey);
 // Deletes a key with all its subkeys and values (subKey null: the key's contents only).
 LSTATUS RegDeleteTreeA(HKEY key, const char* subKey);
 LSTATUS RegCloseKey(HKEY key);
+// Changes reach the disk lazily (each one atomically); this forces them there.
+LSTATUS RegFlushKey(HKEY key);
