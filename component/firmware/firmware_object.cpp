@@ -1,9 +1,9 @@
 #include "firmware/firmware_object.h"
 
 #include <array>
-#include <cstring>
 #include <vector>
 
+#include "common/safe_arrays.h"
 #include "common/text.h"
 #include "firmware/calibration.h"
 #include "firmware/flashing.h"
@@ -135,34 +135,14 @@ HRESULT Firmware::get_HexPlugs(LONG* pVal) {
     return S_OK;
 }
 
-namespace {
-
 // The valid entries of an information table as one array of 16-bit integers, the fields of each
 // entry in their record order (VERSION_INFO, PLATFORM_INFO, COMPATIBILITY_INFO).
-HRESULT infoArray(const std::vector<SHORT>& fields, VARIANT* pVal) {
-    if (!pVal) return E_POINTER;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, ULONG(fields.size()));
-    if (!array) return E_OUTOFMEMORY;
-    if (!fields.empty()) {
-        void* raw = nullptr;
-        SafeArrayAccessData(array, &raw);
-        std::memcpy(raw, fields.data(), fields.size() * sizeof(SHORT));
-        SafeArrayUnaccessData(array);
-    }
-    VariantInit(pVal);
-    pVal->vt = VT_ARRAY | VT_I2;
-    pVal->parray = array;
-    return S_OK;
-}
-
-}  // namespace
-
 HRESULT Firmware::get_VersionInfo(VARIANT* pVal) {
     std::vector<SHORT> fields;
     for (const firmware::VersionSlot* slot : {&loaded_.info.versionA, &loaded_.info.versionB}) {
         if (slot->valid) fields.insert(fields.end(), {slot->type, slot->major, slot->minor, slot->variant});
     }
-    return infoArray(fields, pVal);
+    return shortArrayVariant(fields, pVal);
 }
 
 HRESULT Firmware::get_PlatformInfo(VARIANT* pVal) {
@@ -170,7 +150,7 @@ HRESULT Firmware::get_PlatformInfo(VARIANT* pVal) {
     for (const auto& p : loaded_.info.platforms) {
         if (p.valid) fields.insert(fields.end(), {p.platformId, p.variant, p.bottom, p.top});
     }
-    return infoArray(fields, pVal);
+    return shortArrayVariant(fields, pVal);
 }
 
 HRESULT Firmware::get_CompatibilityInfo(VARIANT* pVal) {
@@ -178,7 +158,7 @@ HRESULT Firmware::get_CompatibilityInfo(VARIANT* pVal) {
     for (const auto& c : loaded_.info.compatibility) {
         if (c.valid) fields.insert(fields.end(), {c.role, c.ifid, c.variant, c.bottom, c.top});
     }
-    return infoArray(fields, pVal);
+    return shortArrayVariant(fields, pVal);
 }
 
 }  // namespace direzo

@@ -1,7 +1,8 @@
 #include "firmware/pdr_object.h"
 
-#include <cstring>
+#include <algorithm>
 
+#include "common/safe_arrays.h"
 #include "common/text.h"
 
 namespace direzo {
@@ -61,41 +62,14 @@ HRESULT PDR::put_Description(BSTR newVal) {
     return S_OK;
 }
 
-HRESULT PDR::get_PDR(VARIANT* pVal) {
-    if (!pVal) return E_POINTER;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, ULONG(data_.size()));
-    if (!array) return E_OUTOFMEMORY;
-    if (!data_.empty()) {
-        void* raw = nullptr;
-        SafeArrayAccessData(array, &raw);
-        std::memcpy(raw, data_.data(), data_.size());
-        SafeArrayUnaccessData(array);
-    }
-    VariantInit(pVal);
-    pVal->vt = VT_ARRAY | VT_UI1;
-    pVal->parray = array;
-    return S_OK;
-}
+HRESULT PDR::get_PDR(VARIANT* pVal) { return byteArrayVariant(data_, pVal); }
 
 // Only arrays of single bytes are taken: wider elements would be copied as loose bytes.
 HRESULT PDR::putBytes(const VARIANT& value) {
-    const VARIANT* v = &value;
-    const VARTYPE element = v->vt & VT_TYPEMASK;
-    if (!(v->vt & VT_ARRAY) || (element != VT_UI1 && element != VT_I1)) return E_INVALIDARG;
-    SAFEARRAY* array = (v->vt & VT_BYREF) ? (v->pparray ? *v->pparray : nullptr) : v->parray;
-    if (!array || SafeArrayGetDim(array) != 1) return E_INVALIDARG;
-    LONG lower = 0, upper = -1;
-    SafeArrayGetLBound(array, 1, &lower);
-    SafeArrayGetUBound(array, 1, &upper);
-    const std::size_t count = upper >= lower ? std::size_t(upper - lower + 1) : 0;
-    std::vector<BYTE> bytes(count);
-    if (count) {
-        void* raw = nullptr;
-        if (FAILED(SafeArrayAccessData(array, &raw))) return E_INVALIDARG;
-        std::memcpy(bytes.data(), raw, count);
-        SafeArrayUnaccessData(array);
-    }
-    data_ = std::move(bytes);
+    const auto elements = integerElements(value, {VT_UI1, VT_I1}, VT_UI1);
+    if (!elements) return E_INVALIDARG;
+    data_.assign(elements->size(), 0);
+    std::transform(elements->begin(), elements->end(), data_.begin(), [](LONG v) { return BYTE(v); });
     length_ = WORD(data_.size() / 2 + 1);
     return S_OK;
 }
