@@ -96,7 +96,7 @@ class RecordParser {
       out_ << "Error: Line " << std::hex << n << ": record does not begin with 'S'\n";
       return false;
     }
-    if (length < 4) return LengthInvalid(n);
+    if (length < 2) return LengthInvalid(n);
     Kind kind;
     std::size_t addressDigits;
     switch (nibbles_[1]) {
@@ -113,6 +113,7 @@ class RecordParser {
         out_ << "ERROR: Line " << std::dec << n << ": record type invalid or unsupported.\n";
         return false;
     }
+    if (length < 4) return LengthInvalid(n);
     const std::size_t count = Byte(2);
     if (2 * count + 4 != length) return LengthInvalid(n);
     if (kind == Kind::Execution && length != addressDigits + 6) return LengthInvalid(n);

@@ -112,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"ExecutionWithData", "S9040000AAFB", "ERROR: Line {n}: line length invalid.\n"},
         BadLine{"DataTooShort", "S2030000FC", "ERROR: Line {n}: line length invalid.\n"},
         BadLine{"TooShortForAType", "S", "ERROR: Line {n}: line length invalid.\n"},
+        BadLine{"TypeWithoutCount", "S4", "ERROR: Line {n}: record type invalid or unsupported.\n"},
+        BadLine{"DataWithoutCount", "S1F", "ERROR: Line {n}: line length invalid.\n"},
         BadLine{"Checksum", "S1050010AABB00", "ERROR: Line {n}: Checksum failed.\n"},
         BadLine{"SecondExecution", "S9030000FC\nS9030000FC", "ERROR: Line {n}: 2nd execution address found!\n", false, 1},
         BadLine{"UnknownSpecial", SrecLine(3, 0xFF300000, Bytes(12, 0)), "Line {n}: Unknown record\n", true},
