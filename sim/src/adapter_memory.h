@@ -1,7 +1,9 @@
 // The adapter's memory: the non-volatile firmware store and production data area, kept in the
 // adapter's state folder, and the volatile RAM. A transfer must lie wholly inside one region; a
 // write to non-volatile memory is stored before it is reported done, and a write that cannot be
-// stored leaves memory as it was.
+// stored leaves memory as it was. Several processes may use the same adapter: non-volatile
+// contents are read again when another process has changed them, and writes are made under a
+// lock on the state folder, so no process undoes another's write.
 #pragma once
 
 #include <filesystem>
@@ -23,17 +25,21 @@ public:
     NDIS_STATUS read(std::uint32_t address, std::span<BYTE> out) const;
     NDIS_STATUS write(std::uint32_t address, std::span<const BYTE> data);
 
-    const ProductionArea& productionArea() const { return pda_; }
+    ProductionArea productionArea() const;
     // Forgets everything written: factory production data, an erased firmware store, RAM zeroed.
     void factoryReset();
     const std::filesystem::path& stateDir() const { return stateDir_; }
     // Number of firmware-store pages that hold anything but erased bytes.
-    std::size_t firmwarePagesInUse() const { return pages_.size(); }
+    std::size_t firmwarePagesInUse() const;
 
 private:
     enum class Region { Firmware, Ram, Pda, None };
     static Region regionOf(std::uint32_t address, std::size_t length);
-    void load();
+    // The state's version: a counter in the state folder that every write advances.
+    std::uint64_t storedGeneration() const;
+    bool storeGeneration(std::uint64_t generation) const;
+    // Reads the state files again when they changed since this process last read or wrote them.
+    void refresh() const;
     bool storePda(const ProductionArea& pda) const;
     bool storeFirmware(const std::map<std::uint32_t, std::vector<BYTE>>& pages) const;
     bool sticks(std::uint32_t address) const;
@@ -41,8 +47,9 @@ private:
     std::filesystem::path stateDir_;
     ProductionArea factory_;
     Faults faults_;
-    ProductionArea pda_;
-    std::map<std::uint32_t, std::vector<BYTE>> pages_;  // firmware store, by page address
+    mutable ProductionArea pda_;
+    mutable std::map<std::uint32_t, std::vector<BYTE>> pages_;  // firmware store, by page address
+    mutable std::uint64_t generation_ = ~std::uint64_t(0);  // the version this process holds
     std::vector<BYTE> ram_;
 };
 

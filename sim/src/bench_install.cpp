@@ -6,6 +6,7 @@
 
 #include "registry_key.h"
 #include "vireo/sim/bench.h"
+#include "words.h"
 
 namespace vireo::sim {
 
@@ -33,12 +34,6 @@ std::vector<Installed> installedEntries() {
         out.push_back({name, entry.text("ServiceName").value_or("")});
     }
     return out;
-}
-
-bool sameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 bool exists(const std::string& path) {
@@ -75,7 +70,7 @@ void installBench(const BenchSpec& bench) {
     std::vector<Installed> ours = installedEntries();
     auto isOurs = [&](const std::string& classKey, const std::string& service) {
         for (const auto& e : ours)
-            if ((!classKey.empty() && sameText(e.classKey, classKey)) || (!service.empty() && sameText(e.service, service)))
+            if ((!classKey.empty() && equalsNoCase(e.classKey, classKey)) || (!service.empty() && equalsNoCase(e.service, service)))
                 return true;
         return false;
     };

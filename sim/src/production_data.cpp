@@ -4,6 +4,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "words.h"
+
 namespace vireo::sim {
 
 WORD crc16Arc(const BYTE* data, std::size_t size) {
@@ -22,13 +24,6 @@ WORD crc16Arc(const BYTE* data, std::size_t size) {
 }
 
 namespace {
-
-std::vector<WORD> textWords(const std::string& text, std::size_t words) {
-    std::vector<WORD> w(words, 0);
-    for (std::size_t i = 0; i < text.size() && i / 2 < words; ++i)
-        w[i / 2] |= WORD(BYTE(text[i]) << ((i % 2) * 8));
-    return w;
-}
 
 // Manufacturing tables: two passes over channels 1..14 (set points / integrator values), the
 // repeated channels 1 and 13, and for the integrator table three back-off rows.
@@ -54,11 +49,10 @@ std::vector<WORD> integratorTable() {
 
 ProductionArea factoryProductionArea(const AdapterSpec& spec) {
     std::map<WORD, std::vector<WORD>> records;
-    records[0x0001] = textWords("SPRUCEB5", 4);
-    records[0x0003] = textWords(spec.serial, 6);
+    records[0x0001] = packText("SPRUCEB5", 4);
+    records[0x0003] = packText(spec.serial, 6);
     records[0x0004] = {0x8002, 0x0000, 0x0001, 0x0000};
-    records[0x0101] = {WORD(spec.mac[0] | spec.mac[1] << 8), WORD(spec.mac[2] | spec.mac[3] << 8),
-                       WORD(spec.mac[4] | spec.mac[5] << 8)};
+    records[0x0101] = packBytes(spec.mac.data(), spec.mac.size(), 3);
     records[0x0103] = {0x0001, spec.domain, 0, 0, 0, 0};
     records[0x0104] = {WORD(spec.domain == 0x10 || spec.domain == 0x20 ? 0x07FF : 0x3FFF)};
     const auto sp = setPointTable();

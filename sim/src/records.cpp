@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "noise.h"
+#include "words.h"
 
 namespace vireo::sim {
 
@@ -19,19 +20,14 @@ WORD highestRateBit(WORD control) {
     return 1;
 }
 
-std::vector<WORD> bytesToWords(const BYTE* bytes, std::size_t n) {
-    std::vector<WORD> w((n + 1) / 2, 0);
-    for (std::size_t i = 0; i < n; ++i) w[i / 2] |= WORD(bytes[i] << ((i % 2) * 8));
-    return w;
-}
+std::vector<WORD> bytesToWords(const BYTE* bytes, std::size_t n) { return packBytes(bytes, n, (n + 1) / 2); }
 
 }  // namespace
 
 std::vector<WORD> countedText(std::string_view text, std::size_t words) {
     const std::size_t n = std::min(text.size(), 2 * (words - 1));
-    std::vector<WORD> w(words, 0);
-    w[0] = WORD(n);
-    for (std::size_t i = 0; i < n; ++i) w[1 + i / 2] |= WORD(BYTE(text[i]) << ((i % 2) * 8));
+    std::vector<WORD> w = packText(text.substr(0, n), words - 1);
+    w.insert(w.begin(), WORD(n));
     return w;
 }
 
@@ -194,8 +190,7 @@ std::vector<WORD> Records::sweepTable(std::int64_t) const {
         w.push_back(s.beaconInterval);
         w.push_back(s.capability);
         w.push_back(WORD(s.ssid.size()));
-        auto ssid = std::vector<WORD>(16, 0);
-        for (std::size_t i = 0; i < s.ssid.size() && i < 32; ++i) ssid[i / 2] |= WORD(BYTE(s.ssid[i]) << ((i % 2) * 8));
+        const auto ssid = packText(s.ssid, 16);
         w.insert(w.end(), ssid.begin(), ssid.end());
         for (WORD x : bytesToWords(s.rates.data(), 10)) w.push_back(x);
         w.push_back(s.probeRate);
@@ -203,7 +198,23 @@ std::vector<WORD> Records::sweepTable(std::int64_t) const {
     return w;
 }
 
-NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, const View& view) const {
+void Records::present(WORD rid, std::vector<WORD> data, std::optional<WORD> lengthWord) {
+    missing_.erase(rid);
+    presented_[rid] = Presented{std::move(data), lengthWord};
+}
+
+NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, WORD& lengthWord, const View& view) const {
+    if (auto p = presented_.find(rid); p != presented_.end()) {
+        data = p->second.data;
+        lengthWord = p->second.lengthWord.value_or(WORD(data.size() + 1));
+        return NDIS_STATUS_SUCCESS;
+    }
+    const NDIS_STATUS s = readDefined(rid, data, view);
+    lengthWord = WORD(data.size() + 1);
+    return s;
+}
+
+NDIS_STATUS Records::readDefined(WORD rid, std::vector<WORD>& data, const View& view) const {
     if (!definitions().count(rid) || missing_.count(rid)) return NDIS_STATUS_FAILURE;
     const ControllerState& c = view.controller;
     switch (rid) {
@@ -259,6 +270,11 @@ NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, const View& view) c
 }
 
 NDIS_STATUS Records::write(WORD rid, std::span<const WORD> data) {
+    if (auto p = presented_.find(rid); p != presented_.end()) {
+        if (data.size() != p->second.data.size()) return NDIS_STATUS_INVALID_DATA;
+        p->second.data.assign(data.begin(), data.end());
+        return NDIS_STATUS_SUCCESS;
+    }
     auto def = definitions().find(rid);
     if (def == definitions().end() || missing_.count(rid)) return NDIS_STATUS_FAILURE;
     if (!def->second.writable) return NDIS_STATUS_NOT_SUPPORTED;

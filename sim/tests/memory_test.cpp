@@ -125,3 +125,20 @@ TEST(Memory, InjectedFaultWriteDoesNotStick) {
     EXPECT_EQ(writeMemory(*d, 0x0FFE, {1, 2, 3, 4}).status, NDIS_STATUS_SUCCESS);
     EXPECT_EQ(d->memory(0x0FFE, 4), (std::vector<BYTE>{1, 2, 0xFF, 0xFF}));
 }
+
+TEST(Memory, ProcessesSharingAnAdapterSeeEachOthersWrites) {
+    TestBench bench;
+    auto first = bench.device("0003");
+    // A second process's device for the same adapter: same state folder, its own volatile state.
+    Device second(first->spec(), first->stateDir(), bench.journal());
+    enableMemory(*first);
+    enableMemory(second);
+    ASSERT_EQ(writeMemory(*first, kPdaBase + 4, {0xAB}).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(second.productionArea()[4], 0xAB);
+    ASSERT_EQ(writeMemory(second, kFirmwareBase, {0x42}).status, NDIS_STATUS_SUCCESS);
+    ASSERT_EQ(writeMemory(second, kPdaBase + 6, {0xCD}).status, NDIS_STATUS_SUCCESS);
+    ASSERT_EQ(writeMemory(*first, kPdaBase + 8, {0xEF}).status, NDIS_STATUS_SUCCESS);
+    const auto area = first->productionArea();
+    EXPECT_EQ((std::vector<BYTE>{area[4], area[6], area[8]}), (std::vector<BYTE>{0xAB, 0xCD, 0xEF}));
+    EXPECT_EQ(first->memory(kFirmwareBase, 1), std::vector<BYTE>{0x42});
+}

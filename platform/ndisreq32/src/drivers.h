@@ -10,8 +10,20 @@
 
 namespace ndis {
 
-// The simulated bench: Parameters "BenchFile" and "AdapterKey". Null with `error` set when the
-// adapter cannot be opened.
+// Opens the adapter a service's Parameters key names; null with `error` set when it cannot.
+using DriverOpen = std::shared_ptr<Miniport> (*)(HKEY parameters, std::string& error);
+
+struct Driver {
+    const char* name;  // the Parameters "Driver" value that selects it
+    DriverOpen open;
+};
+
+// The simulated bench: Parameters "BenchFile" and "AdapterKey".
 std::shared_ptr<Miniport> openBenchAdapter(HKEY parameters, std::string& error);
+
+// Every driver the library knows; the first is used when Parameters name none.
+inline constexpr Driver kDrivers[] = {
+    {"vireo-bench", openBenchAdapter},
+};
 
 }  // namespace ndis
