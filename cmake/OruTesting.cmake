@@ -6,8 +6,12 @@ function(oru_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name})
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT
-      "ORU_REGISTRY=${scratch}/registry.reg;ORU_BENCH_STATE=${scratch}/bench-state;ORU_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORU_BINARY_DIR=${CMAKE_BINARY_DIR};ASAN_OPTIONS=detect_leaks=1")
+  # The environment goes through `env` as the tests' launcher: a list in ENVIRONMENT would be split
+  # apart by test discovery.
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env
+    ORU_REGISTRY=${scratch}/registry.reg
+    ORU_BENCH_STATE=${scratch}/bench-state
+    ORU_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+    ORU_BINARY_DIR=${CMAKE_BINARY_DIR})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -86,10 +86,8 @@ HRESULT Adapters::get_Count(LONG* pVal) {
 HRESULT Adapters::get__NewEnum(IUnknown** pVal) { return adapters_.newEnum(EnumOrder::Ascending, pVal); }
 
 HRESULT Adapters::get_Item(VARIANT Index, IAdapter** pVal) {
-    if (!pVal) return E_POINTER;
-    const ItemLookup found = adapters_.find(Index, false);
-    if (found.failure != ItemLookup::Failure::None) return error(E_INVALIDARG, lookupFailureText(found, "IAdapters"));
-    return found.item->QueryInterface(IAdapter::iid, reinterpret_cast<void**>(pVal));
+    return adapters_.item(Index, false, "IAdapters", pVal,
+                   [this](HRESULT status, const std::u16string& text) { return error(status, text); });
 }
 
 }  // namespace direzo

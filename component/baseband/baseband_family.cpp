@@ -21,7 +21,7 @@ std::set<std::u16string> namesIn(std::string_view list) {
     return names;
 }
 
-void addRegisters(std::vector<RegisterSpec>& out, const char* prefix, LONG count,
+void addRegisters(std::vector<RegisterInfo>& out, const char* prefix, LONG count,
                   const std::set<std::u16string>& readOnly) {
     for (LONG n = 0; n < count; ++n) {
         std::u16string name = format("%s%ld", prefix, long(n));
@@ -46,8 +46,8 @@ BasebandFamily familyOf(LONG bbpType) {
     }
 }
 
-std::vector<RegisterSpec> registersOf(BasebandFamily family) {
-    std::vector<RegisterSpec> registers;
+std::vector<RegisterInfo> registersOf(BasebandFamily family) {
+    std::vector<RegisterInfo> registers;
     switch (family) {
     case BasebandFamily::Alder:
         addRegisters(registers, "CR", 32, namesIn(kAlderReadOnly));

@@ -17,14 +17,14 @@ enum class BasebandFamily { None, Alder, Birch };
 // included): none.
 BasebandFamily familyOf(LONG bbpType);
 
-struct RegisterSpec {
+struct RegisterInfo {
     std::u16string name;  // "CR<n>" (control) or "SR<n>" (shadow)
     LONG no;
     bool readOnly;
 };
 
 // The family's registers: control registers first, then shadow registers (Birch only).
-std::vector<RegisterSpec> registersOf(BasebandFamily family);
+std::vector<RegisterInfo> registersOf(BasebandFamily family);
 
 // Controller commands that read and write one baseband register.
 inline constexpr WORD kCmdReadRegister = 0x0030;

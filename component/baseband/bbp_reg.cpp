@@ -9,12 +9,6 @@ namespace {
 constexpr std::u16string_view kReadFail = u"IBBPREG: BBP Read fail";
 constexpr std::u16string_view kWriteFail = u"IBBPREG: BBP Write fail";
 
-std::u16string upperCase(std::u16string text) {
-    for (auto& c : text)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-    return text;
-}
-
 }  // namespace
 
 const oleaut::InterfaceDesc& BBPReg::dispatchTable() {
@@ -38,11 +32,11 @@ const oleaut::InterfaceDesc& BBPReg::dispatchTable() {
     return desc;
 }
 
-void BBPReg::describe(const RegisterSpec& spec, LONG bbpType, LONG apiObj) {
-    id_ = upperCase(spec.name);
-    key_ = spec.name;
-    no_ = spec.no;
-    type_ = spec.readOnly ? 0 : 1;
+void BBPReg::describe(const RegisterInfo& info, LONG bbpType, LONG apiObj) {
+    id_ = upperCase(info.name);
+    key_ = info.name;
+    no_ = info.no;
+    type_ = info.readOnly ? 0 : 1;
     bbpType_ = bbpType;
     session_.set(apiObj);
 }

@@ -17,7 +17,7 @@ public:
     static const oleaut::InterfaceDesc& dispatchTable();
 
     // What the collection knows of a register it lists.
-    void describe(const RegisterSpec& spec, LONG bbpType, LONG apiObj);
+    void describe(const RegisterInfo& info, LONG bbpType, LONG apiObj);
 
     HRESULT put_BBPType(LONG newVal) override;
     HRESULT get_Id(BSTR* pVal) override;

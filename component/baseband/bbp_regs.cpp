@@ -33,12 +33,12 @@ HRESULT BBPRegs::_SetApiObj(LONG apiObj) {
 }
 
 void BBPRegs::build(LONG apiObj) {
-    for (const RegisterSpec& spec : registersOf(familyOf(bbpType_))) {
+    for (const RegisterInfo& info : registersOf(familyOf(bbpType_))) {
         auto* reg = new (std::nothrow) BBPReg();
         if (!reg) continue;
         ComPtr<IBBPReg> ref(reg);
-        reg->describe(spec, bbpType_, apiObj);
-        registers_.items()[spec.name] = ref;
+        reg->describe(info, bbpType_, apiObj);
+        registers_.items()[info.name] = ref;
     }
     built_ = true;
 }
@@ -58,11 +58,8 @@ HRESULT BBPRegs::get_BBPType(LONG* pVal) {
 HRESULT BBPRegs::get__NewEnum(IUnknown** pVal) { return registers_.newEnum(EnumOrder::Descending, pVal); }
 
 HRESULT BBPRegs::get_Item(VARIANT Index, IBBPReg** pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    const ItemLookup found = registers_.find(Index, true);
-    if (found.failure != ItemLookup::Failure::None) return error(E_INVALIDARG, lookupFailureText(found, "IBBPREGS"));
-    return found.item->QueryInterface(IBBPReg::iid, reinterpret_cast<void**>(pVal));
+    return registers_.item(Index, true, "IBBPREGS", pVal,
+                   [this](HRESULT status, const std::u16string& text) { return error(status, text); });
 }
 
 }  // namespace direzo

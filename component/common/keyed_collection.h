@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "oleaut/com_object.h"
 
 namespace direzo {
@@ -50,9 +51,7 @@ public:
             r.item = std::next(items_.begin(), r.index - 1)->second.get();
         } else if (index.vt == VT_BSTR && index.bstrVal) {
             r.key.assign(index.bstrVal, SysStringLen(index.bstrVal));
-            if (upperCaseKeys)
-                for (auto& c : r.key)
-                    if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+            if (upperCaseKeys) r.key = upperCase(std::move(r.key));
             auto it = items_.find(r.key);
             if (it == items_.end()) {
                 r.failure = ItemLookup::Failure::Key;
@@ -64,6 +63,19 @@ public:
             r.typeText = variantTypeText(index);
         }
         return r;
+    }
+
+    // Item(Index) of a collection class: the item's Out interface, or E_INVALIDARG with the
+    // message (which begins with interfaceName) reported through report(status, text).
+    template <class Out, class Report>
+    HRESULT item(const VARIANT& index, bool upperCaseKeys, const char* interfaceName, Out** out,
+                 Report report) const {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        const ItemLookup found = find(index, upperCaseKeys);
+        if (found.failure != ItemLookup::Failure::None)
+            return report(E_INVALIDARG, lookupFailureText(found, interfaceName));
+        return found.item->QueryInterface(Out::iid, reinterpret_cast<void**>(out));
     }
 
     // An enumerator over a snapshot of the items' IDispatch references.

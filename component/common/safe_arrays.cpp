@@ -61,8 +61,9 @@ HRESULT longArrayVariant(std::span<const LONG> values, VARIANT* out) {
 
 std::optional<std::vector<LONG>> integerElements(const VARIANT& array, std::initializer_list<VARTYPE> accepted,
                                                  VARTYPE variantTarget) {
-    if (!(array.vt & VT_ARRAY) || (array.vt & VT_BYREF) || !array.parray) return std::nullopt;
-    SAFEARRAY* sa = array.parray;
+    if (!(array.vt & VT_ARRAY)) return std::nullopt;
+    SAFEARRAY* sa = array.vt & VT_BYREF ? (array.pparray ? *array.pparray : nullptr) : array.parray;
+    if (!sa) return std::nullopt;
     VARTYPE vt = array.vt & VT_TYPEMASK;
     if (SafeArrayGetDim(sa) != 1) return std::nullopt;
     if (std::find(accepted.begin(), accepted.end(), vt) == accepted.end()) return std::nullopt;

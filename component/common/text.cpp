@@ -73,6 +73,12 @@ std::u16string fromAnsi(std::string_view text) {
     return out;
 }
 
+std::u16string upperCase(std::u16string text) {
+    for (auto& c : text)
+        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+    return text;
+}
+
 std::u16string format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);

@@ -13,6 +13,8 @@ std::u16string fromBstr(BSTR text);  // a null BSTR is the empty text
 BSTR toBstr(std::u16string_view text);
 std::string toAnsi(std::u16string_view text);
 std::u16string fromAnsi(std::string_view text);
+// The text with the letters a to z in upper case (record and register names, collection keys).
+std::u16string upperCase(std::u16string text);
 
 // printf-style formatting of the component's messages into UTF-16.
 std::u16string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -1,7 +1,14 @@
-// The Firmware object. Its members beyond the session hand-over are being added.
+// The Firmware object: loads a station firmware image from an S-record file, derives the
+// calibration records, plugs the image with production data and downloads it to the adapter,
+// reporting each block through FlashProgress.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "direzo/subobjects.h"
+#include "firmware/pdr_list.h"
+#include "firmware/srec_reader.h"
 #include "server/session_object.h"
 
 namespace direzo {
@@ -10,6 +17,30 @@ class Firmware final : public SessionObject<Firmware, IFirmware, ComponentObject
 public:
     static constexpr const ClassDescriptor& kClass = kFirmwareClass;
     static const oleaut::InterfaceDesc& dispatchTable();
+
+    HRESULT LoadHEXFile(BSTR filename, LONG* bResults) override;
+    HRESULT FlashImage(LONG* bResults) override;
+    HRESULT PlugImage(LONG* bResults) override;
+    HRESULT get_TotalImageBlocks(LONG* pVal) override;
+    HRESULT get_HexLinesRead(LONG* pVal) override;
+    HRESULT get_HexRecordsPlugged(LONG* pVal) override;
+    HRESULT get_HexPlugs(LONG* pVal) override;
+    HRESULT get_VersionInfo(VARIANT* pVal) override;
+    HRESULT get_PlatformInfo(VARIANT* pVal) override;
+    HRESULT get_CompatibilityInfo(VARIANT* pVal) override;
+    HRESULT MakeCalPdrs(LONG* bResults) override;
+
+private:
+    // Merges the adapter's production data area into pdrs_; false when it cannot be read.
+    bool refreshProductionData();
+    void fireFlashProgress(LONG blockCount, LONG blockLength, LONG blockAddress);
+
+    firmware::LoadedImage loaded_;
+    firmware::PdrList pdrs_;
+    std::optional<std::string> fileName_;
+    LONG hexLinesRead_ = 0;
+    LONG hexPlugs_ = 0;
+    LONG hexRecordsPlugged_ = 0;
 };
 
 }  // namespace direzo

@@ -161,12 +161,16 @@ HRESULT Rid::get_RidAsIntArray(VARIANT* pVal) {
     return shortArrayVariant(words, pVal);
 }
 
-// Byte arrays (or arrays of variants holding bytes): data word i := byte 2i << 8 | byte 2i+1.
+// An array of bytes, or of integers or variants holding byte values (-128 to 255): data word i :=
+// byte 2i << 8 | byte 2i+1.
 HRESULT Rid::put_RidAsByteArray(VARIANT newVal) {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
-    const auto bytes = integerElements(newVal, {VT_UI1, VT_I1, VT_VARIANT}, VT_UI1);
-    if (!bytes) return error(E_INVALIDARG, u"IRID: RidAsByteArray takes an array of bytes");
+    const auto bytes = integerElements(
+        newVal, {VT_UI1, VT_I1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT, VT_UINT, VT_VARIANT}, VT_I4);
+    const auto isByte = [](LONG b) { return b >= -128 && b <= 255; };
+    if (!bytes || !std::all_of(bytes->begin(), bytes->end(), isByte))
+        return error(E_INVALIDARG, u"IRID: RidAsByteArray takes an array of byte values");
     const std::optional<std::size_t> words = dataWordCount(length_);
     if (!words || bytes->size() != 2 * *words) return S_FALSE;
     std::vector<WORD> data(*words);

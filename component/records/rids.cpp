@@ -73,11 +73,8 @@ HRESULT Rids::get_Count(LONG* pVal) {
 HRESULT Rids::get__NewEnum(IUnknown** pVal) { return rids_.newEnum(EnumOrder::Descending, pVal); }
 
 HRESULT Rids::get_Item(VARIANT Index, IRid** pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    const ItemLookup found = rids_.find(Index, true);
-    if (found.failure != ItemLookup::Failure::None) return error(E_INVALIDARG, lookupFailureText(found, "IRids"));
-    return found.item->QueryInterface(IRid::iid, reinterpret_cast<void**>(pVal));
+    return rids_.item(Index, true, "IRids", pVal,
+                   [this](HRESULT status, const std::u16string& text) { return error(status, text); });
 }
 
 }  // namespace direzo

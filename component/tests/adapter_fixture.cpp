@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
+#include "component_fixture.h"
+
 namespace direzo::testing {
 
 std::u16string takeErrorText() {
-    ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return {};
-    Text text;
-    info->GetDescription(&text.b);
-    return text.str();
+    const std::optional<ErrorText> error = takeError();
+    return error ? error->description : std::u16string();
 }
 
 std::vector<LONG> arrayOf(const VARIANT& v, VARTYPE elementType) {
@@ -63,6 +62,16 @@ HRESULT invoke(IDispatch* object, std::u16string_view name, WORD flags, std::vec
         params.cNamedArgs = 1;
     }
     return object->Invoke(id, IID{}, 0, flags, &params, result, nullptr, nullptr);
+}
+
+void expectSlotOrder(IDispatch* object, const std::vector<const char16_t*>& names) {
+    DISPID expected = 1;
+    for (const char16_t* name : names) {
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        DISPID id = 0;
+        EXPECT_EQ(object->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, expected++) << std::string(name, name + std::char_traits<char16_t>::length(name));
+    }
 }
 
 VARIANT intIndex(LONG i) {

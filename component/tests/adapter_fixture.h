@@ -112,6 +112,9 @@ struct Text {
 // a property put passes its value as the last argument). The result is left in *result.
 HRESULT invoke(IDispatch* object, std::u16string_view name, WORD flags, std::vector<VARIANT> args, VARIANT* result);
 
+// The members named, in this order, have the dispatch ids 1, 2, 3 ...
+void expectSlotOrder(IDispatch* object, const std::vector<const char16_t*>& names);
+
 VARIANT intIndex(LONG i);
 VARIANT keyIndex(Text& key);
 

@@ -246,17 +246,11 @@ TEST_F(BBPRegsTest, CallsWithoutASessionAreRefused) {
 }
 
 TEST(BBPRegSurface, MembersInSlotOrder) {
-    const char16_t* names[] = {u"_SetApiObj", u"BBPType", u"Id", u"Key", u"No", u"type", u"Value",
+    const std::vector<const char16_t*> names{u"_SetApiObj", u"BBPType", u"Id", u"Key", u"No", u"type", u"Value",
                                u"setType", u"setId", u"setKey", u"setNo"};
     ComPtr<IBBPReg> r;
     ASSERT_EQ(oleaut::createObject<BBPReg>(IBBPReg::iid, r.putVoid()), S_OK);
-    DISPID expected = 1;
-    for (const char16_t* name : names) {
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        DISPID id = 0;
-        EXPECT_EQ(r->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
-        EXPECT_EQ(id, expected++);
-    }
+    expectSlotOrder(r.get(), names);
     Text lower(u"sr4");
     r->setId(lower.b);
     Text id;

@@ -78,12 +78,9 @@ std::vector<std::vector<WORD>> OpenAdapter::commands() const {
 // Written as a client would; the simulated adapter keeps its records' lengths, so a record can
 // neither lose its data words nor report a length word of its own choosing.
 bool OpenAdapter::setRecord(WORD rid, const std::vector<WORD>& data, std::optional<WORD> lengthWord) {
-    if (lengthWord || data.empty() || data.size() > RecordBuffer::kMaxDataWords) return false;
-    RecordBuffer buffer;
-    buffer.length = WORD(data.size() + 1);
-    buffer.recordNo = rid;
-    std::copy(data.begin(), data.end(), buffer.data);
-    return session_->WriteRecord(buffer);
+    if (data.size() > RecordBuffer::kMaxDataWords) return false;
+    bench_->device(kKey)->presentRecord(rid, data, lengthWord);
+    return true;
 }
 
 LONG OpenAdapter::tally(std::size_t index) const { return bench_->device(kKey)->tallies().at(index); }

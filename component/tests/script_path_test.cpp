@@ -1,23 +1,17 @@
-// The component as a script sees it on the default bench: an Adapters collection, an adapter
-// opened, and the Vireo object and its sub-objects driven by name through IDispatch.
-#include <dlfcn.h>
-
+// The component as a script sees it on the default bench: the registered component's Adapters
+// collection, an adapter opened, and the Vireo object and its sub-objects driven by name through
+// IDispatch.
 #include "adapter_fixture.h"
-#include "adapters/adapters.h"
-#include "direzo/adapters.h"
-#include "oleaut/objbase.h"
-#include "vireo/sim/testing/test_bench.h"
+#include "component_fixture.h"
 
 namespace direzo::testing {
 namespace {
 
-class ScriptPath : public ::testing::Test {
+class ScriptPath : public ComponentTest {
 protected:
     void SetUp() override {
-        ComPtr<IAdapters> adapters;
-        ASSERT_EQ(oleaut::createObject<Adapters>(IAdapters::iid, adapters.putVoid()), S_OK);
-        Text key(u"0002");  // the Birch B adapter
-        ASSERT_EQ(adapters->get_Item(keyIndex(key), adapter.put()), S_OK);
+        adapter = ComponentTest::adapter(u"0002");  // the Birch B adapter
+        ASSERT_TRUE(adapter);
         LONG opened = 0;
         ASSERT_EQ(adapter->Open(&opened), S_OK);
         ASSERT_EQ(opened, 1);
@@ -39,7 +33,6 @@ protected:
         return converted.v.lVal;
     }
 
-    vireo::sim::testing::TestBench bench;
     ComPtr<IAdapter> adapter;
     ComPtr<IDispatch> vireo;
 };
@@ -52,12 +45,12 @@ TEST_F(ScriptPath, RecordsFollowTheChannelAndKeepWhatIsWritten) {
     ComPtr<IDispatch> channel = object(rids.get(), u"Item", {keyIndex(channelKey)});
     ASSERT_TRUE(channel);
     EXPECT_EQ(number(channel.get(), u"GetAsInteger", DISPATCH_METHOD, {intIndex(1)}), 9);
-    EXPECT_EQ(bench.device("0002")->controllerState().channel, 9);
+    EXPECT_EQ(bench().device("0002")->controllerState().channel, 9);
 
     ComPtr<IDispatch> fc00 = object(rids.get(), u"Item", {intIndex(1)});
     ASSERT_EQ(invoke(fc00.get(), u"SetAsInteger", DISPATCH_METHOD, {intIndex(1), intIndex(4)}, &ignored.v), S_OK);
     EXPECT_EQ(number(fc00.get(), u"GetAsInteger", DISPATCH_METHOD, {intIndex(1)}), 4);
-    EXPECT_EQ(bench.device("0002")->record(0xFC00).value_or(std::vector<WORD>{}), std::vector<WORD>{4});
+    EXPECT_EQ(bench().device("0002")->record(0xFC00).value_or(std::vector<WORD>{}), std::vector<WORD>{4});
 }
 
 TEST_F(ScriptPath, ContinuousTransmitCountsFrames) {
@@ -66,8 +59,8 @@ TEST_F(ScriptPath, ContinuousTransmitCountsFrames) {
     ASSERT_EQ(invoke(tallies.get(), u"Refresh", DISPATCH_METHOD, {}, &ignored.v), S_OK);
     const LONG before = number(tallies.get(), u"txUnicast", DISPATCH_PROPERTYGET);
     ASSERT_EQ(invoke(vireo.get(), u"ContinuousTx", DISPATCH_METHOD, {intIndex(0x5A5A)}, &ignored.v), S_OK);
-    EXPECT_EQ(bench.device("0002")->controllerState().pattern, 0x5A5A);
-    bench.clock().advance(std::chrono::milliseconds(500));
+    EXPECT_EQ(bench().device("0002")->controllerState().pattern, 0x5A5A);
+    bench().clock().advance(std::chrono::milliseconds(500));
     EXPECT_EQ(number(tallies.get(), u"txUnicast", DISPATCH_PROPERTYGET), before);  // the snapshot holds
     EXPECT_EQ(number(tallies.get(), u"Refresh", DISPATCH_METHOD), 1);
     EXPECT_GT(number(tallies.get(), u"txUnicast", DISPATCH_PROPERTYGET), before);
@@ -81,7 +74,7 @@ TEST_F(ScriptPath, BasebandRegistersOfTheOpenedModel) {
     Var ignored;
     ASSERT_EQ(invoke(sr3.get(), u"Value", DISPATCH_PROPERTYPUT, {intIndex(0x42)}, &ignored.v), S_OK);
     EXPECT_EQ(number(sr3.get(), u"Value", DISPATCH_PROPERTYGET), 0x42);
-    EXPECT_EQ(bench.device("0002")->basebandRegister("SR3"), std::optional<WORD>(0x42));
+    EXPECT_EQ(bench().device("0002")->basebandRegister("SR3"), std::optional<WORD>(0x42));
 }
 
 // A failure status reaches the script as an exception carrying the class's text and source.
@@ -107,35 +100,24 @@ TEST_F(ScriptPath, FailuresCarryTheirText) {
     SysFreeString(excep.bstrHelpFile);
 }
 
-// Objects made by ProgID through the registered component hold no session until one is handed
-// over, and say so; nothing reaches a driver.
-TEST(Activation, ObjectsMadeByProgIdHaveNoSession) {
-    vireo::sim::testing::TestBench bench;
-    void* handle = dlopen(DIREZO_LIBRARY, RTLD_NOW);
-    ASSERT_NE(handle, nullptr) << dlerror();
-    auto registerServer = reinterpret_cast<PFN_DllRegisterServer>(dlsym(handle, "DllRegisterServer"));
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), S_OK);
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, 0)));
-    {
-        const std::vector<std::pair<const char16_t*, const char16_t*>> calls{
-            {u"OruDirEzo.Vireo", u"InitPhy"}, {u"OruDirEzo.Tallies", u"Refresh"},
-            {u"OruDirEzo.Rids", u"_SetApiObj"}, {u"OruDirEzo.BBPRegs", u"_SetApiObj"}};
-        for (const auto& [progId, member] : calls) {
-            CLSID clsid{};
-            ASSERT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-            ComPtr<IDispatch> object;
-            ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IDispatch::iid, object.putVoid()), S_OK);
-            Var result;
-            std::vector<VARIANT> args;
-            if (std::u16string_view(member) == u"_SetApiObj") args.push_back(intIndex(12345));
-            EXPECT_EQ(invoke(object.get(), member, DISPATCH_METHOD, args, &result.v), S_FALSE);
-            EXPECT_EQ(takeErrorText(), u"No Adapter Object Reference");
-        }
-        EXPECT_TRUE(bench.journal().entries().empty());
+// Objects made by ProgID hold no session until one is handed over, and say so; nothing reaches a
+// driver.
+using Activation = ComponentTest;
+
+TEST_F(Activation, ObjectsMadeByProgIdHaveNoSession) {
+    const std::vector<std::pair<const char16_t*, const char16_t*>> calls{
+        {u"OruDirEzo.Vireo", u"InitPhy"}, {u"OruDirEzo.Tallies", u"Refresh"},
+        {u"OruDirEzo.Rids", u"_SetApiObj"}, {u"OruDirEzo.BBPRegs", u"_SetApiObj"}};
+    for (const auto& [progId, member] : calls) {
+        ComPtr<IDispatch> object = create<IDispatch>(progId);
+        ASSERT_TRUE(object);
+        Var result;
+        std::vector<VARIANT> args;
+        if (std::u16string_view(member) == u"_SetApiObj") args.push_back(intIndex(12345));
+        EXPECT_EQ(invoke(object.get(), member, DISPATCH_METHOD, args, &result.v), S_FALSE);
+        EXPECT_EQ(takeErrorText(), u"No Adapter Object Reference");
     }
-    CoUninitialize();
-    dlclose(handle);
+    EXPECT_TRUE(bench().journal().entries().empty());
 }
 
 }  // namespace

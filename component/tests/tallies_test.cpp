@@ -147,13 +147,7 @@ TEST(TalliesSurface, MembersInSlotOrder) {
     ASSERT_EQ(oleaut::createObject<Tallies>(ITallies::iid, t.putVoid()), S_OK);
     std::vector<const char16_t*> names(std::begin(kCounters), std::end(kCounters));
     names.insert(names.end(), {u"RawTallies", u"Refresh", u"_SetApiObj"});
-    DISPID expected = 1;
-    for (const char16_t* name : names) {
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        DISPID id = 0;
-        EXPECT_EQ(t->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
-        EXPECT_EQ(id, expected++);
-    }
+    expectSlotOrder(t.get(), names);
 }
 
 }  // namespace

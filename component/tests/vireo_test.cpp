@@ -241,19 +241,13 @@ TEST_F(VireoTest, CallsWithoutASessionAreRefused) {
 
 // The member names in slot order have the dispatch ids 1, 2, 3 ...
 TEST(VireoSurface, MembersInSlotOrder) {
-    const char16_t* names[] = {u"_SetApiObj", u"BlockProtocols", u"BBPRegs", u"Firmware", u"PDA", u"RIDs",
+    const std::vector<const char16_t*> names{u"_SetApiObj", u"BlockProtocols", u"BBPRegs", u"Firmware", u"PDA", u"RIDs",
                                u"Init", u"InitPhy", u"ResetPhy", u"SleepPhy", u"WakePhy", u"SetChannel",
                                u"ContinuousTx", u"ContinuousRx", u"MonitorMode", u"StopTest", u"PBODSuppression",
                                u"TxExSuppression", u"CalEnable", u"SetSignalState", u"Initialize", u"EnablePort",
                                u"DisablePort", u"CardReset", u"ReadData", u"Tallies", u"SendCmd"};
     ComPtr<IVireo> vireo = makeVireo();
-    DISPID expected = 1;
-    for (const char16_t* name : names) {
-        LPOLESTR n = const_cast<LPOLESTR>(name);
-        DISPID id = 0;
-        EXPECT_EQ(vireo->GetIDsOfNames(IID{}, &n, 1, 0, &id), S_OK);
-        EXPECT_EQ(id, expected++) << std::string(name, name + std::char_traits<char16_t>::length(name));
-    }
+    expectSlotOrder(vireo.get(), names);
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ void checkRegistryName(const std::string& name, const std::string& path) {
 AdapterSpec parseAdapter(const json& j, const std::string& path) {
     Reader r(j, path);
     r.allow({"key", "service", "driverDesc", "title", "vireo", "baseband", "mac", "serial", "driverVersion", "domain",
-             "channel", "firmware", "productionData", "missingRecords", "quirks", "faults"});
+             "channel", "firmware", "productionData", "missingRecords", "records", "quirks", "faults"});
     AdapterSpec a;
     a.key = r.text("key");
     checkRegistryName(a.key, r.at("key"));
@@ -231,6 +231,25 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
             a.missingRecords.push_back(
                 WORD(Reader::integerValue(list[i], r.at("missingRecords") + "[" + std::to_string(i) + "]", 0xFFFF, true)));
     }
+    if (r.has("records")) {
+        const json& list = r.raw("records");
+        if (!list.is_array()) r.failAt(r.at("records"), "expected a list of {\"rid\", \"words\"} records");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::string p = r.at("records") + "[" + std::to_string(i) + "]";
+            Reader rec(list[i], p);
+            rec.allow({"rid", "words", "lengthWord"});
+            if (!rec.has("rid")) rec.failAt(rec.at("rid"), "missing");
+            RecordSpec record;
+            record.rid = WORD(Reader::integerValue(rec.raw("rid"), rec.at("rid"), 0xFFFF, true));
+            if (!rec.has("words") || !rec.raw("words").is_array()) rec.failAt(rec.at("words"), "expected a list of words");
+            const json& words = rec.raw("words");
+            if (words.size() > 250) rec.failAt(rec.at("words"), "at most 250 data words fit in the record buffer");
+            for (std::size_t k = 0; k < words.size(); ++k)
+                record.words.push_back(WORD(Reader::integerValue(words[k], rec.at("words") + "[" + std::to_string(k) + "]", 0xFFFF)));
+            if (rec.has("lengthWord")) record.lengthWord = WORD(rec.integer("lengthWord", 0, 0xFFFF));
+            a.records.push_back(std::move(record));
+        }
+    }
     if (r.has("quirks")) {
         Reader q(r.raw("quirks"), r.at("quirks"));
         q.allow({"commandQueryRefused", "commandSetBytesNeeded", "refusedOids"});
@@ -260,12 +279,10 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
             }
         }
     }
-    if (a.vireo) {
-        try {
-            factoryProductionArea(a);
-        } catch (const std::length_error&) {
-            r.failAt(r.at("productionData"), "the records do not fit in the 1024-byte production data area");
-        }
+    try {
+        factoryProductionArea(a);
+    } catch (const std::length_error&) {
+        r.failAt(r.at("productionData"), "the records do not fit in the 1024-byte production data area");
     }
     return a;
 }

@@ -17,7 +17,8 @@ struct SimClock::State {
     }
 };
 
-SimClock::SimClock() : state_(new State) {}
+SimClock::SimClock() : state_(std::make_unique<State>()) {}
+SimClock::~SimClock() = default;
 
 SimClock& SimClock::instance() {
     static SimClock clock;

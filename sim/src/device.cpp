@@ -31,7 +31,9 @@ struct Device::Parts {
           firmware(spec.firmware),
           baseband(spec.baseband, seedOf(spec.key)),
           controller(baseband),
-          records(spec) {}
+          records(spec) {
+        for (const RecordSpec& r : spec.records) records.present(r.rid, r.words, r.lengthWord);
+    }
 
     AdapterSpec spec;
     AdapterMemory memory;
@@ -206,13 +208,16 @@ NDIS_STATUS Device::Parts::record(ndis::Request& r) {
     const WORD rid = wordAt(r.buffer + 2);
     if (r.type == NdisRequestQueryInformation) {
         std::vector<WORD> data;
-        if (NDIS_STATUS s = records.read(rid, data, view())) return s;
+        WORD lengthWord = 0;
+        if (NDIS_STATUS s = records.read(rid, data, lengthWord, view())) return s;
+        // A record longer than the record buffer cannot be carried by any request.
         const DWORD bytes = DWORD(4 + 2 * data.size());
+        if (bytes > kRecordBufferBytes) return NDIS_STATUS_INVALID_LENGTH;
         if (r.length < bytes) {
             r.bytesNeeded = bytes;
             return NDIS_STATUS_BUFFER_TOO_SHORT;
         }
-        putWord(r.buffer, WORD(data.size() + 1));
+        putWord(r.buffer, lengthWord);
         for (std::size_t i = 0; i < data.size(); ++i) putWord(r.buffer + 4 + 2 * i, data[i]);
         r.bytesTransferred = bytes;
         return NDIS_STATUS_SUCCESS;
@@ -262,8 +267,14 @@ std::optional<WORD> Device::basebandRegister(std::string_view name) const {
 std::optional<std::vector<WORD>> Device::record(WORD rid) const {
     std::lock_guard lock(mutex_);
     std::vector<WORD> data;
-    if (parts_->records.read(rid, data, parts_->view()) != NDIS_STATUS_SUCCESS) return std::nullopt;
+    WORD lengthWord = 0;
+    if (parts_->records.read(rid, data, lengthWord, parts_->view()) != NDIS_STATUS_SUCCESS) return std::nullopt;
     return data;
+}
+
+void Device::presentRecord(WORD rid, std::vector<WORD> data, std::optional<WORD> lengthWord) {
+    std::lock_guard lock(mutex_);
+    parts_->records.present(rid, std::move(data), lengthWord);
 }
 
 std::array<BYTE, 1024> Device::productionArea() const {

@@ -24,13 +24,17 @@ WORD JournalEntry::outWord(std::size_t i) const { return wordOf(out, i); }
 
 void Journal::record(JournalEntry entry) {
     std::lock_guard lock(mutex_);
-    if (entries_.size() >= kCapacity) entries_.erase(entries_.begin(), entries_.begin() + kCapacity / 10);
+    payloadBytes_ += entry.in.size() + entry.out.size();
     entries_.push_back(std::move(entry));
+    while (entries_.size() > kCapacity || (payloadBytes_ > kPayloadCapacity && entries_.size() > 1)) {
+        payloadBytes_ -= entries_.front().in.size() + entries_.front().out.size();
+        entries_.pop_front();
+    }
 }
 
 std::vector<JournalEntry> Journal::entries() const {
     std::lock_guard lock(mutex_);
-    return entries_;
+    return {entries_.begin(), entries_.end()};
 }
 
 std::vector<JournalEntry> Journal::entriesFor(NDIS_OID oid) const {
@@ -49,6 +53,7 @@ std::size_t Journal::size() const {
 void Journal::clear() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    payloadBytes_ = 0;
 }
 
 std::string Journal::toJson() const {

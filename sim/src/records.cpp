@@ -198,7 +198,23 @@ std::vector<WORD> Records::sweepTable(std::int64_t) const {
     return w;
 }
 
-NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, const View& view) const {
+void Records::present(WORD rid, std::vector<WORD> data, std::optional<WORD> lengthWord) {
+    missing_.erase(rid);
+    presented_[rid] = Presented{std::move(data), lengthWord};
+}
+
+NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, WORD& lengthWord, const View& view) const {
+    if (auto p = presented_.find(rid); p != presented_.end()) {
+        data = p->second.data;
+        lengthWord = p->second.lengthWord.value_or(WORD(data.size() + 1));
+        return NDIS_STATUS_SUCCESS;
+    }
+    const NDIS_STATUS s = readDefined(rid, data, view);
+    lengthWord = WORD(data.size() + 1);
+    return s;
+}
+
+NDIS_STATUS Records::readDefined(WORD rid, std::vector<WORD>& data, const View& view) const {
     if (!definitions().count(rid) || missing_.count(rid)) return NDIS_STATUS_FAILURE;
     const ControllerState& c = view.controller;
     switch (rid) {
@@ -254,6 +270,11 @@ NDIS_STATUS Records::read(WORD rid, std::vector<WORD>& data, const View& view) c
 }
 
 NDIS_STATUS Records::write(WORD rid, std::span<const WORD> data) {
+    if (auto p = presented_.find(rid); p != presented_.end()) {
+        if (data.size() != p->second.data.size()) return NDIS_STATUS_INVALID_DATA;
+        p->second.data.assign(data.begin(), data.end());
+        return NDIS_STATUS_SUCCESS;
+    }
     auto def = definitions().find(rid);
     if (def == definitions().end() || missing_.count(rid)) return NDIS_STATUS_FAILURE;
     if (!def->second.writable) return NDIS_STATUS_NOT_SUPPORTED;

@@ -31,10 +31,15 @@ public:
     // Configuration back to its power-on values; identification from the production data.
     void powerOn(const ProductionArea& pda);
 
-    // The record's data words (its length word is their count + 1); a failure status when the
-    // adapter does not answer the record.
-    NDIS_STATUS read(WORD rid, std::vector<WORD>& data, const View& view) const;
+    // The record's data words and the length word the adapter reports with them (normally their
+    // count + 1); a failure status when the adapter does not answer the record.
+    NDIS_STATUS read(WORD rid, std::vector<WORD>& data, WORD& lengthWord, const View& view) const;
     NDIS_STATUS write(WORD rid, std::span<const WORD> data);
+
+    // From now on (card resets included) the adapter answers `rid` with these data words, and with
+    // `lengthWord` when given (a length word that disagrees with the data, as a faulty firmware
+    // might report). Writes to it then keep its number of data words.
+    void present(WORD rid, std::vector<WORD> data, std::optional<WORD> lengthWord);
 
     // The data rate continuous transmit uses, from the rate control record.
     double txRateMbps() const;
@@ -47,12 +52,18 @@ private:
         bool writable;
     };
     static const std::map<WORD, Definition>& definitions();
+    NDIS_STATUS readDefined(WORD rid, std::vector<WORD>& data, const View& view) const;
     std::vector<WORD> sweepTable(std::int64_t timeUs) const;
     const Station* joinedStation(const ControllerState& c) const;
     void quality(const ControllerState& c, std::int64_t timeUs, std::vector<WORD>& out) const;
 
     const AdapterSpec& spec_;
     std::set<WORD> missing_;
+    struct Presented {
+        std::vector<WORD> data;
+        std::optional<WORD> lengthWord;
+    };
+    std::map<WORD, Presented> presented_;
     std::map<WORD, std::vector<WORD>> values_;
     std::vector<Station> stations_;
     unsigned sweeps_ = 0;

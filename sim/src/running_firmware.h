@@ -22,11 +22,12 @@ public:
     explicit RunningFirmware(const FirmwareSpec& factory);
 
     const FirmwareIdentity& identity() const { return current_; }
-    // Called at power-on and at every card reset with the adapter's memory. The image in the
-    // firmware store is not interpreted here yet, so the factory firmware keeps running.
+    // Called at power-on and at every card reset with the adapter's memory: the controller runs
+    // the station image in its firmware store, or the factory firmware while the store is erased.
     void boot(const AdapterMemory& memory);
 
 private:
+    std::string primaryFile_;
     FirmwareIdentity factory_;
     FirmwareIdentity current_;
 };

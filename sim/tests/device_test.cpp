@@ -172,3 +172,15 @@ TEST(Device, JournalKeepsEveryRequest) {
     EXPECT_EQ(entries[1].status, NDIS_STATUS_INVALID_OID);
     EXPECT_NE(bench.journal().toJson().find("\"oid\": \"0x01020304\""), std::string::npos);
 }
+
+TEST(Device, JournalStaysBounded) {
+    Journal journal;
+    for (std::size_t i = 0; i < Journal::kCapacity + 5; ++i) journal.record(JournalEntry{"k", 0, NDIS_OID(i), {}, {}, 0, 0, 0});
+    EXPECT_EQ(journal.size(), Journal::kCapacity);
+    EXPECT_EQ(journal.entries().front().oid, 5u);  // the oldest went first
+    const std::size_t big = Journal::kPayloadCapacity / 4 + 1;
+    for (int i = 0; i < 4; ++i) journal.record(JournalEntry{"k", 0, 0, std::vector<BYTE>(big), {}, 0, 0, 0});
+    std::size_t payload = 0;
+    for (const auto& e : journal.entries()) payload += e.in.size() + e.out.size();
+    EXPECT_LE(payload, Journal::kPayloadCapacity);
+}

@@ -142,3 +142,26 @@ TEST(Records, SweepTableHasEntriesOf31Words) {
                     r.word(base + 30) == 110);
     }
 }
+
+TEST(Records, PresentedRecordsKeepTheirShape) {
+    TestBench bench(R"({"adapters":[{"key":"0001","service":"P1","driverDesc":"p","baseband":"alder",
+        "mac":"00:60:1D:00:00:01","missingRecords":["FC40"],"records":[{"rid":"FC40","words":[]}]}]})");
+    auto d = bench.device("0001");
+    d->presentRecord(0xFC01, {1, 2, 3}, 300);
+    const struct {
+        WORD rid;
+        WORD lengthWord;
+        DWORD bytes;
+    } cases[] = {{0xFC40, 1, 4}, {0xFC01, 300, 10}};
+    for (const auto& c : cases) {
+        const Reply r = readRecord(*d, c.rid);
+        ASSERT_EQ(r.status, NDIS_STATUS_SUCCESS) << std::hex << c.rid;
+        EXPECT_EQ(r.word(0), c.lengthWord);
+        EXPECT_EQ(r.bytesTransferred, c.bytes);
+    }
+    EXPECT_EQ(writeRecord(*d, 0xFC01, {7, 8, 9}).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(d->record(0xFC01), (std::vector<WORD>{7, 8, 9}));
+    EXPECT_EQ(writeRecord(*d, 0xFC01, {7, 8}).status, NDIS_STATUS_INVALID_DATA);
+    d->presentRecord(0xFC02, std::vector<WORD>(251, 0));
+    EXPECT_EQ(readRecord(*d, 0xFC02).status, NDIS_STATUS_INVALID_LENGTH);
+}

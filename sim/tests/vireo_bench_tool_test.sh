@@ -20,6 +20,10 @@ echo '{"adapters": []}' >"$scratch/bad.json"
 if "$tool" install "$scratch/bad.json" 2>"$scratch/err.txt"; then fail "a bad bench was installed"; fi
 grep -q "bad.json: adapters: expected a list of at least one adapter" "$scratch/err.txt" || fail "bad bench message"
 "$tool" installed || fail "the installed bench survives a refused install"
+echo '{"adapters":[{"key":"0009","service":"GONE","driverDesc":"g","baseband":"cedar","mac":"00:60:1D:00:00:09"}]}' >"$scratch/gone.json"
+"$tool" install "$scratch/gone.json" >/dev/null || fail "install of a second bench"
+rm "$scratch/gone.json"
+if "$tool" installed 2>/dev/null; then fail "a bench whose file is gone counts as installed"; fi
 "$tool" uninstall >/dev/null || fail "uninstall"
 if "$tool" installed; then fail "still installed after uninstall"; fi
 if "$tool" frobnicate 2>/dev/null; then fail "an unknown command succeeded"; fi

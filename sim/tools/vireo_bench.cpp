@@ -15,7 +15,7 @@ int usage() {
     std::cerr << "usage: vireo-bench install [FILE] | uninstall | installed | status | reset\n"
                  "  install [FILE]  write the bench's adapters into the registry (default: the default bench)\n"
                  "  uninstall       remove the installed bench's registry entries\n"
-                 "  installed       exit 0 when a bench is installed, 1 otherwise\n"
+                 "  installed       exit 0 when a usable bench is installed, 1 otherwise\n"
                  "  status          show every adapter of the installed bench\n"
                  "  reset           restore every adapter's factory state\n";
     return 2;
@@ -99,7 +99,18 @@ int main(int argc, char** argv) {
             std::cout << "bench uninstalled\n";
             return 0;
         }
-        if (command == "installed" && argc == 2) return installedBench() ? 0 : 1;
+        if (command == "installed" && argc == 2) {
+            const auto file = installedBench();
+            if (!file) return 1;
+            try {
+                loadBench(*file);
+            } catch (const BenchError& e) {
+                // Its adapters could not be opened: as good as no bench.
+                std::cerr << "vireo-bench: the installed bench cannot be used: " << e.what() << "\n";
+                return 1;
+            }
+            return 0;
+        }
         if (command == "status" && argc == 2) return status();
         if (command == "reset" && argc == 2) return reset();
     } catch (const BenchError& e) {

@@ -26,7 +26,7 @@ std::shared_ptr<Miniport> openBenchAdapter(HKEY parameters, std::string& error) 
     }
     try {
         return vireo::sim::openDevice(file, key);
-    } catch (const vireo::sim::BenchError& e) {
+    } catch (const std::exception& e) {
         error = e.what();
         return nullptr;
     }

@@ -19,6 +19,7 @@ constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorDeviceNotAvailable = 4319;
 constexpr DWORD kErrorInvalidParameter = 87;
+constexpr DWORD kErrorNotEnoughMemory = 8;
 constexpr const char* kDevicePrefix = "\\Device\\";
 constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services\\";
 constexpr const char* kNetworkClassKey =
@@ -81,11 +82,7 @@ private:
     HKEY key_ = nullptr;
 };
 
-}  // namespace
-
-extern "C" {
-
-LONG W32N_OpenAdapterA(const char* adapterName) {
+LONG openAdapter(const char* adapterName) {
     if (!adapterName || !startsWithNoCase(adapterName, kDevicePrefix) || !adapterName[std::strlen(kDevicePrefix)]) {
         lastError = adapterName ? kErrorFileNotFound : kErrorInvalidParameter;
         return -1;
@@ -127,6 +124,25 @@ LONG W32N_OpenAdapterA(const char* adapterName) {
     return handle;
 }
 
+DWORD adapterRegistryInfo(AdapterRegistryInfo* info, const char* adapterKey) {
+    if (!info || !adapterKey || !*adapterKey || std::strchr(adapterKey, '\\')) return kErrorInvalidParameter;
+    std::memset(info, 0, sizeof *info);
+    Key key(kNetworkClassKey + std::string(adapterKey));
+    if (!key.get()) return kErrorFileNotFound;
+    key.text("DriverDesc", info->firstText, sizeof info->firstText);
+    key.text("Title", info->secondText, sizeof info->secondText);
+    if (!key.text("ServiceName", info->thirdText, sizeof info->thirdText) || !info->thirdText[0]) {
+        std::memset(info, 0, sizeof *info);
+        return kErrorFileNotFound;
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+
 BOOL W32N_CloseAdapter(LONG handle) {
     auto& h = handles();
     std::lock_guard lock(h.mutex);
@@ -146,7 +162,15 @@ NDIS_STATUS W32N_MakeNdisRequest(LONG handle, NdisRequestRecord* request, OVERLA
     if (!request->InformationBuffer && request->InformationBufferLength) return NDIS_STATUS_INVALID_DATA;
     ndis::Request r{request->RequestType, request->Oid, static_cast<BYTE*>(request->InformationBuffer),
                     request->InformationBufferLength};
-    const NDIS_STATUS status = miniport->handle(r);
+    NDIS_STATUS status;
+    try {
+        status = miniport->handle(r);
+    } catch (const std::bad_alloc&) {
+        return NDIS_STATUS_RESOURCES;
+    } catch (const std::exception& e) {
+        std::cerr << "ndisreq32: request " << std::hex << request->Oid << std::dec << " failed: " << e.what() << "\n";
+        return NDIS_STATUS_FAILURE;
+    }
     request->BytesTransferred = r.bytesTransferred;
     request->BytesNeeded = r.bytesNeeded;
     // Requests complete before the call returns; the caller's event tells the same.
@@ -166,18 +190,23 @@ DWORD W32N_OSGetPlatformVersion(DWORD which) {
     }
 }
 
-DWORD W32N_GetAdapterRegistryInfo(AdapterRegistryInfo* info, const char* adapterKey) {
-    if (!info || !adapterKey || !*adapterKey || std::strchr(adapterKey, '\\')) return kErrorInvalidParameter;
-    std::memset(info, 0, sizeof *info);
-    Key key(kNetworkClassKey + std::string(adapterKey));
-    if (!key.get()) return kErrorFileNotFound;
-    key.text("DriverDesc", info->firstText, sizeof info->firstText);
-    key.text("Title", info->secondText, sizeof info->secondText);
-    if (!key.text("ServiceName", info->thirdText, sizeof info->thirdText) || !info->thirdText[0]) {
-        std::memset(info, 0, sizeof *info);
-        return kErrorFileNotFound;
-    }
-    return 0;
-}
 
 }  // extern "C"
+
+// The exported entry points never let an exception out.
+extern "C" LONG W32N_OpenAdapterA(const char* adapterName) {
+    try {
+        return openAdapter(adapterName);
+    } catch (const std::exception&) {
+        lastError = kErrorNotEnoughMemory;
+        return -1;
+    }
+}
+
+extern "C" DWORD W32N_GetAdapterRegistryInfo(AdapterRegistryInfo* info, const char* adapterKey) {
+    try {
+        return adapterRegistryInfo(info, adapterKey);
+    } catch (const std::exception&) {
+        return kErrorNotEnoughMemory;
+    }
+}

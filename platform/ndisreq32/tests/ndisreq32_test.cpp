@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "ndisreq32/vireo_oids.h"
@@ -135,4 +136,91 @@ TEST(NdisRequestLibrary, AdapterRegistryInfo) {
     RegSetValueExA(k, "DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
     RegCloseKey(k);
     EXPECT_NE(W32N_GetAdapterRegistryInfo(&info, "Properties"), 0u);
+}
+
+namespace {
+
+// A memory transfer as the component lays it out: address, length, data.
+std::vector<BYTE> memoryTransfer(DWORD address, const std::vector<BYTE>& data, std::size_t room = kMemoryTransferMax) {
+    std::vector<BYTE> b(kMemoryTransferHeader + std::max(data.size(), room), 0);
+    std::memcpy(b.data(), &address, 4);
+    b[4] = BYTE(data.size());
+    b[5] = BYTE(data.size() >> 8);
+    std::copy(data.begin(), data.end(), b.begin() + kMemoryTransferHeader);
+    b.resize(kMemoryTransferHeader + data.size());
+    return b;
+}
+
+NDIS_STATUS setWithoutData(LONG h, NDIS_OID oid) { return Request(NdisRequestSetInformation, oid, {}).send(h); }
+
+// Reads back what was written, as a verified download does.
+bool writeAndVerify(LONG h, DWORD address, const std::vector<BYTE>& data) {
+    if (setWithoutData(h, OID_VIREO_MEMORY_ENABLE) != NDIS_STATUS_SUCCESS) return false;
+    if (Request(NdisRequestSetInformation, OID_VIREO_MEMORY_WRITE, memoryTransfer(address, data)).send(h))
+        return false;
+    std::vector<BYTE> blank(data.size(), 0);
+    Request read(NdisRequestQueryInformation, OID_VIREO_MEMORY_READ, memoryTransfer(address, blank));
+    if (read.send(h)) return false;
+    return std::equal(data.begin(), data.end(), read.buffer.begin() + kMemoryTransferHeader);
+}
+
+}  // namespace
+
+TEST(NdisRequestLibrary, ProductionDataCommitAndDownloadFlows) {
+    TestBench bench(R"({"adapters":[
+      {"key":"0001","service":"GOOD","driverDesc":"g","baseband":"cedar","mac":"00:60:1D:00:00:01"},
+      {"key":"0002","service":"STUCK","driverDesc":"s","baseband":"cedar","mac":"00:60:1D:00:00:02",
+       "faults":{"writesDoNotStick":[{"from":"0x4000","to":"0x4FFF"}]}}]})");
+    const LONG good = W32N_OpenAdapterA("\\Device\\GOOD");
+    const LONG stuck = W32N_OpenAdapterA("\\Device\\STUCK");
+    ASSERT_NE(good, -1);
+    ASSERT_NE(stuck, -1);
+
+    // Commit: block, probe, enable, write the records at the area, probe, unblock.
+    const std::vector<BYTE> records{0x02, 0x00, 0x01, 0x00, 0xAA, 0xBB, 0x02, 0x00, 0x00, 0x00, 0x11, 0x22};
+    EXPECT_EQ(setWithoutData(good, OID_VIREO_BLOCK_PROTOCOLS), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(Request(NdisRequestQueryInformation, OID_VIREO_COMMAND, commandBlock(0x0000)).send(good), NDIS_STATUS_SUCCESS);
+    EXPECT_TRUE(writeAndVerify(good, 0x3F0000, records));
+    EXPECT_EQ(setWithoutData(good, OID_VIREO_UNBLOCK_PROTOCOLS), NDIS_STATUS_SUCCESS);
+    Request area(NdisRequestQueryInformation, OID_VIREO_PRODUCTION_DATA, std::vector<BYTE>(kProductionDataBytes));
+    area.record.BytesTransferred = 20;
+    ASSERT_EQ(area.send(good), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(area.record.BytesTransferred, kProductionDataBytes);
+    EXPECT_TRUE(std::equal(records.begin(), records.end(), area.buffer.begin()));
+
+    // A download block the adapter does not keep fails its verification.
+    const std::vector<BYTE> block(4096, 0x5A);
+    EXPECT_TRUE(writeAndVerify(good, 0x4000, block));
+    EXPECT_FALSE(writeAndVerify(stuck, 0x4000, block));
+    EXPECT_TRUE(writeAndVerify(stuck, 0x5000, block));
+
+    // The journal shows the commit's requests in order.
+    std::vector<NDIS_OID> oids;
+    for (const auto& e : bench.journal().entries())
+        if (e.adapterKey == "0001") oids.push_back(e.oid);
+    ASSERT_GE(oids.size(), 6u);
+    EXPECT_EQ((std::vector<NDIS_OID>(oids.begin(), oids.begin() + 6)),
+              (std::vector<NDIS_OID>{OID_VIREO_BLOCK_PROTOCOLS, OID_VIREO_COMMAND, OID_VIREO_MEMORY_ENABLE,
+                                     OID_VIREO_MEMORY_WRITE, OID_VIREO_MEMORY_READ, OID_VIREO_UNBLOCK_PROTOCOLS}));
+    W32N_CloseAdapter(good);
+    W32N_CloseAdapter(stuck);
+}
+
+TEST(NdisRequestLibrary, AdapterKeysEnumerateWithASixteenCharacterBuffer) {
+    TestBench bench;
+    HKEY cls = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                            "System\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}", 0,
+                            KEY_READ, &cls),
+              ERROR_SUCCESS);
+    std::vector<std::string> keys;
+    char name[16];
+    for (DWORD i = 0, len = sizeof name; RegEnumKeyExA(cls, i, name, &len, nullptr, nullptr, nullptr, nullptr) == 0;
+         ++i, len = sizeof name) {
+        keys.emplace_back(name);
+        AdapterRegistryInfo info;
+        EXPECT_EQ(W32N_GetAdapterRegistryInfo(&info, name), 0u) << name;
+    }
+    RegCloseKey(cls);
+    EXPECT_EQ(keys, (std::vector<std::string>{"0001", "0002", "0003", "0004"}));
 }

@@ -111,102 +111,128 @@ LSTATUS changeKey(HKEY handle, REGSAM right, Change change) {
     });
 }
 
+// Registry calls report failures as status codes; nothing thrown inside one leaves it.
+template <class Call>
+LSTATUS guarded(Call call) {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return ERROR_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return ERROR_CANTWRITE;
+    }
+}
+
 }  // namespace
 
 LSTATUS RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM sam, HKEY* result) {
-    if (!result) return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    std::vector<std::string> names;
-    if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<const Hive> hive;
-    if (LSTATUS s = readHive(hive)) return s;
-    LSTATUS s;
-    const Key* parent = locate(*hive, t, s);
-    if (!parent) return s;
-    for (const auto& n : names)
-        if (!(parent = parent->findSubkey(n))) return ERROR_FILE_NOT_FOUND;
-    t.path.insert(t.path.end(), names.begin(), names.end());
-    *result = issue(t.root, std::move(t.path), sam);
-    return ERROR_SUCCESS;
+    return guarded([&]() -> LSTATUS {
+        if (!result) return ERROR_INVALID_PARAMETER;
+        *result = nullptr;
+        Target t;
+        if (LSTATUS s = resolve(key, t)) return s;
+        std::vector<std::string> names;
+        if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
+        std::shared_ptr<const Hive> hive;
+        if (LSTATUS s = readHive(hive)) return s;
+        LSTATUS s;
+        const Key* parent = locate(*hive, t, s);
+        if (!parent) return s;
+        for (const auto& n : names)
+            if (!(parent = parent->findSubkey(n))) return ERROR_FILE_NOT_FOUND;
+        t.path.insert(t.path.end(), names.begin(), names.end());
+        *result = issue(t.root, std::move(t.path), sam);
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM sam, void*, HKEY* result,
                         DWORD* disposition) {
-    if (!result) return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
-    Target t;
-    if (LSTATUS s = resolve(key, t)) return s;
-    if (!allowed(t, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-    std::vector<std::string> names;
-    if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-    bool createdAny = false;
-    const LSTATUS s = changeHive([&](Hive& hive) {
-        LSTATUS st;
-        Key* k = locate(hive, t, st);
-        if (!k) return st;
-        for (const auto& n : names) {
-            bool created = false;
-            k = &k->subkey(n, &created);
-            createdAny = createdAny || created;
-        }
+    return guarded([&]() -> LSTATUS {
+        if (!result) return ERROR_INVALID_PARAMETER;
+        *result = nullptr;
+        Target t;
+        if (LSTATUS s = resolve(key, t)) return s;
+        if (!allowed(t, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        std::vector<std::string> names;
+        if (!splitPath(subKey ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
+        bool createdAny = false;
+        const LSTATUS s = changeHive([&](Hive& hive) {
+            LSTATUS st;
+            Key* k = locate(hive, t, st);
+            if (!k) return st;
+            for (const auto& n : names) {
+                bool created = false;
+                k = &k->subkey(n, &created);
+                createdAny = createdAny || created;
+            }
+            return ERROR_SUCCESS;
+        });
+        if (s) return s;
+        if (disposition) *disposition = createdAny ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        t.path.insert(t.path.end(), names.begin(), names.end());
+        *result = issue(t.root, std::move(t.path), sam);
         return ERROR_SUCCESS;
     });
-    if (s) return s;
-    if (disposition) *disposition = createdAny ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    t.path.insert(t.path.end(), names.begin(), names.end());
-    *result = issue(t.root, std::move(t.path), sam);
-    return ERROR_SUCCESS;
 }
 
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, char* keyClass, DWORD* classLen,
                       FILETIME* lastWriteTime) {
-    if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<const Hive> hive;
-    const Key* k = nullptr;
-    if (LSTATUS s = readKey(key, KEY_ENUMERATE_SUB_KEYS, hive, k)) return s;
-    if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    if (LSTATUS st = copyName(k->subkeys[index].name, name, nameLen)) return st;
-    if (keyClass && classLen && *classLen > 0) keyClass[0] = '\0';
-    if (classLen) *classLen = 0;
-    if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
-    return ERROR_SUCCESS;
-}
-
-LSTATUS RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DWORD* type, BYTE* data,
-                      DWORD* dataLen) {
-    if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<const Hive> hive;
-    const Key* k = nullptr;
-    if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
-    if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-    const Value& v = k->values[index];
-    if (LSTATUS st = copyName(v.name, name, nameLen)) return st;
-    return copyData(v, type, data, dataLen);
-}
-
-LSTATUS RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataLen) {
-    std::shared_ptr<const Hive> hive;
-    const Key* k = nullptr;
-    if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
-    const Value* v = k->findValue(valueName ? valueName : "");
-    if (!v) return ERROR_FILE_NOT_FOUND;
-    return copyData(*v, type, data, dataLen);
-}
-
-LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataLen) {
-    if ((!data && dataLen) || (valueName && !printableName(valueName))) return ERROR_INVALID_PARAMETER;
-    std::vector<BYTE> bytes(data, data + dataLen);
-    return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
-        k.setValue(valueName ? valueName : "", type, bytes);
+    return guarded([&]() -> LSTATUS {
+        if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
+        std::shared_ptr<const Hive> hive;
+        const Key* k = nullptr;
+        if (LSTATUS s = readKey(key, KEY_ENUMERATE_SUB_KEYS, hive, k)) return s;
+        if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+        if (LSTATUS st = copyName(k->subkeys[index].name, name, nameLen)) return st;
+        if (keyClass && classLen && *classLen > 0) keyClass[0] = '\0';
+        if (classLen) *classLen = 0;
+        if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
         return ERROR_SUCCESS;
     });
 }
 
+LSTATUS RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DWORD* type, BYTE* data,
+                      DWORD* dataLen) {
+    return guarded([&]() -> LSTATUS {
+        if (!name || !nameLen) return ERROR_INVALID_PARAMETER;
+        std::shared_ptr<const Hive> hive;
+        const Key* k = nullptr;
+        if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
+        if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
+        const Value& v = k->values[index];
+        if (LSTATUS st = copyName(v.name, name, nameLen)) return st;
+        return copyData(v, type, data, dataLen);
+    });
+}
+
+LSTATUS RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataLen) {
+    return guarded([&]() -> LSTATUS {
+        std::shared_ptr<const Hive> hive;
+        const Key* k = nullptr;
+        if (LSTATUS s = readKey(key, KEY_QUERY_VALUE, hive, k)) return s;
+        const Value* v = k->findValue(valueName ? valueName : "");
+        if (!v) return ERROR_FILE_NOT_FOUND;
+        return copyData(*v, type, data, dataLen);
+    });
+}
+
+LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataLen) {
+    return guarded([&]() -> LSTATUS {
+        if ((!data && dataLen) || (valueName && !printableName(valueName))) return ERROR_INVALID_PARAMETER;
+        std::vector<BYTE> bytes(data, data + dataLen);
+        return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
+            k.setValue(valueName ? valueName : "", type, bytes);
+            return ERROR_SUCCESS;
+        });
+    });
+}
+
 LSTATUS RegDeleteValueA(HKEY key, const char* valueName) {
-    return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
-        return k.eraseValue(valueName ? valueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return guarded([&]() -> LSTATUS {
+        return changeKey(key, KEY_SET_VALUE, [&](Key& k) {
+            return k.eraseValue(valueName ? valueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        });
     });
 }
 
@@ -238,24 +264,33 @@ LSTATUS deleteKey(HKEY key, const char* subKey, bool withContents) {
 }  // namespace
 
 LSTATUS RegDeleteKeyA(HKEY key, const char* subKey) {
-    if (!subKey || !*subKey) return ERROR_INVALID_PARAMETER;
-    return deleteKey(key, subKey, false);
+    return guarded([&]() -> LSTATUS {
+        if (!subKey || !*subKey) return ERROR_INVALID_PARAMETER;
+        return deleteKey(key, subKey, false);
+    });
 }
 
-LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) { return deleteKey(key, subKey, true); }
+LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) {
+    return guarded([&] { return deleteKey(key, subKey, true); });
+}
 
 LSTATUS RegCloseKey(HKEY key) {
-    const auto v = reinterpret_cast<std::uintptr_t>(key);
-    if (v >= 0x80000000u && v < 0x80000000u + kRootCount) return ERROR_SUCCESS;
-    auto& k = openKeys();
-    std::unique_lock lock(k.mutex);
-    if (!key || k.live.erase(key) == 0) return ERROR_INVALID_HANDLE;
-    lock.unlock();
-    delete key;
-    return ERROR_SUCCESS;
+    return guarded([&]() -> LSTATUS {
+        const auto v = reinterpret_cast<std::uintptr_t>(key);
+        if (v >= 0x80000000u && v < 0x80000000u + kRootCount) return ERROR_SUCCESS;
+        auto& k = openKeys();
+        std::unique_lock lock(k.mutex);
+        if (!key || k.live.erase(key) == 0) return ERROR_INVALID_HANDLE;
+        lock.unlock();
+        delete key;
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegFlushKey(HKEY key) {
-    if (!key) return ERROR_INVALID_HANDLE;
-    return oru::registry::flushHive();
+    return guarded([&]() -> LSTATUS {
+        Target t;
+        if (LSTATUS s = resolve(key, t)) return s;
+        return oru::registry::flushHive();
+    });
 }

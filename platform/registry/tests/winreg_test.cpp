@@ -170,8 +170,10 @@ TEST_F(Registry, HandlesAndAccessRightsAreChecked) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_ACCESS_DENIED);  // has a subkey
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExA(k, "v", 0, REG_BINARY, &one, 1), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegFlushKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(k), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegFlushKey(k), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegSetValueExA(k, "v", 0, REG_BINARY, &one, 1), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegQueryValueExA(nullptr, "v", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Keys\\A"), ERROR_FILE_NOT_FOUND);

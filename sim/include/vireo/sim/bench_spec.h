@@ -60,6 +60,13 @@ struct PdrSpec {
     std::vector<WORD> words;  // data words (the length word is derived)
 };
 
+// A record the adapter answers with fixed contents (and possibly a length word of its own).
+struct RecordSpec {
+    WORD rid = 0;
+    std::vector<WORD> words;
+    std::optional<WORD> lengthWord;
+};
+
 struct AdapterSpec {
     std::string key;          // network class key name, e.g. "0001"
     std::string service;      // driver service name
@@ -75,6 +82,7 @@ struct AdapterSpec {
     FirmwareSpec firmware;
     std::vector<PdrSpec> productionData;  // records added to (or replacing) the factory ones
     std::vector<WORD> missingRecords;     // records the adapter does not answer
+    std::vector<RecordSpec> records;      // records with fixed contents
     Quirks quirks;
     Faults faults;
 };

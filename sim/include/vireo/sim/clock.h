@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace vireo::sim {
 
@@ -25,8 +26,9 @@ public:
 
 private:
     SimClock();
+    ~SimClock();
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace vireo::sim

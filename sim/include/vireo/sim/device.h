@@ -33,6 +33,10 @@ public:
     std::optional<WORD> basebandRegister(std::string_view name) const;
     // The record's data words; nullopt when the adapter does not answer it.
     std::optional<std::vector<WORD>> record(WORD rid) const;
+    // From now on the adapter answers record `rid` with these data words, and with `lengthWord`
+    // when given (a length word that disagrees with the data, as a faulty firmware might report).
+    // At most 250 data words travel in the record buffer; a longer record answers a failure.
+    void presentRecord(WORD rid, std::vector<WORD> data, std::optional<WORD> lengthWord = std::nullopt);
     std::array<BYTE, 1024> productionArea() const;
     std::vector<BYTE> memory(std::uint32_t address, std::size_t length) const;
     std::array<std::int32_t, 44> tallies() const;

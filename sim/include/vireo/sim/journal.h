@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,8 +28,10 @@ struct JournalEntry {
 
 class Journal {
 public:
-    // The oldest entries are dropped beyond this many, so a long session stays bounded.
+    // The oldest entries are dropped beyond this many entries or payload bytes, so a long session
+    // stays bounded.
     static constexpr std::size_t kCapacity = 20000;
+    static constexpr std::size_t kPayloadCapacity = 32u << 20;
 
     void record(JournalEntry entry);
     std::vector<JournalEntry> entries() const;
@@ -40,7 +43,8 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::vector<JournalEntry> entries_;
+    std::deque<JournalEntry> entries_;
+    std::size_t payloadBytes_ = 0;
 };
 
 // The process's journal, shared by every device.

@@ -18,8 +18,11 @@ namespace vireo::sim::testing {
 std::string defaultBenchJson();
 
 // Installs a bench into the scratch hive ($ORU_REGISTRY) and state folder ($ORU_BENCH_STATE), both
-// emptied first; the bench file is written beside the hive. The simulation clock is frozen while
-// the bench exists (advance it with clock().advance()); the journal starts empty.
+// emptied first; the bench file is written beside the hive. So that the tests of one binary can
+// run in parallel processes, the first TestBench of a process points both variables at a folder
+// of its own below the harness's scratch paths ("process-<pid>"); read them after constructing it.
+// The simulation clock is frozen while the bench exists (advance it with clock().advance()); the
+// journal starts empty. One TestBench at a time per process.
 class TestBench {
 public:
     TestBench();  // the default bench

@@ -1,0 +1,34 @@
+// The identity block of a station firmware image: a small table at a fixed address in the image
+// that tells the running firmware its build sequence, version and the name of the file it came
+// from (the file-name plug points into it). The adapter reports these after a card reset.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace firmware {
+
+inline constexpr std::uint32_t kStationIdentityAddress = 0x000100;
+inline constexpr std::size_t kStationIdentityBytes = 34;
+inline constexpr std::uint32_t kStationFileNameOffset = 14;
+inline constexpr std::size_t kStationFileNameBytes = 20;
+inline constexpr std::uint16_t kStationComponentId = 31;
+
+struct StationIdentity {
+  std::uint16_t buildSequence = 0;
+  std::uint16_t componentId = kStationComponentId;
+  std::uint16_t variant = 0;
+  std::uint16_t major = 0;
+  std::uint16_t minor = 0;
+  std::string fileName;  // at most 20 characters
+};
+
+std::vector<std::uint8_t> EncodeStationIdentity(const StationIdentity& identity);
+// Empty when `bytes` (32 of them) do not hold an identity block.
+std::optional<StationIdentity> DecodeStationIdentity(std::span<const std::uint8_t> bytes);
+
+}  // namespace firmware

@@ -1,0 +1,220 @@
+// The firmware and production data chain on the default simulated bench, through the Adapter and
+// Vireo objects as a client reaches them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "../test_support.h"
+#include "adapters/adapters.h"
+#include "common/text.h"
+#include "direzo/subobjects.h"
+#include "direzo/vireo.h"
+#include "firmware/station_identity.h"
+#include "firmware/station_image.h"
+#include "oleaut/comptr.h"
+#include "oleaut/ocidl.h"
+#include "vireo/sim/bench.h"
+#include "vireo/sim/testing/test_bench.h"
+
+namespace {
+
+using direzo::toBstr;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kAdapterKey = "0001";
+
+struct Bstr {
+    explicit Bstr(const std::string& text) : b(toBstr(direzo::fromAnsi(text))) {}
+    ~Bstr() { SysFreeString(b); }
+    BSTR b;
+};
+
+// Counts FlashProgress calls and the bytes they announce.
+class CountingSink final : public IDispatch {
+public:
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = (riid == IUnknown::iid || riid == IDispatch::iid) ? static_cast<IDispatch*>(this) : nullptr;
+        if (!*ppv) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        ++blocks;
+        bytes += params->rgvarg[1].lVal;
+        return S_OK;
+    }
+    ULONG refs = 1;
+    LONG blocks = 0;
+    LONG bytes = 0;
+};
+
+// One opened bench adapter and its Vireo object's sub-objects.
+struct OpenedAdapter {
+    OpenedAdapter() {
+        EXPECT_EQ(oleaut::createObject<direzo::Adapters>(IAdapters::iid, adapters.putVoid()), S_OK);
+        VARIANT key;
+        VariantInit(&key);
+        key.vt = VT_BSTR;
+        key.bstrVal = toBstr(direzo::fromAnsi(kAdapterKey));
+        EXPECT_EQ(adapters->get_Item(key, adapter.put()), S_OK);
+        VariantClear(&key);
+        LONG opened = 0;
+        adapter->Open(&opened);
+        EXPECT_EQ(opened, 1);
+        ComPtr<IDispatch> vireoDispatch, part;
+        adapter->get_Vireo(vireoDispatch.put());
+        EXPECT_EQ(vireoDispatch->QueryInterface(IVireo::iid, vireo.putVoid()), S_OK);
+        vireo->get_Firmware(part.put());
+        EXPECT_EQ(part->QueryInterface(IFirmware::iid, firmware.putVoid()), S_OK);
+        ComPtr<IDispatch> pdaDispatch;
+        vireo->get_PDA(pdaDispatch.put());
+        EXPECT_EQ(pdaDispatch->QueryInterface(IPDA::iid, pda.putVoid()), S_OK);
+    }
+    ~OpenedAdapter() {
+        if (adapter) adapter->Close();
+    }
+    ComPtr<IAdapters> adapters;
+    ComPtr<IAdapter> adapter;
+    ComPtr<IVireo> vireo;
+    ComPtr<IFirmware> firmware;
+    ComPtr<IPDA> pda;
+};
+
+TEST(BenchChain, DownloadedImageRunsAfterTheCardReset) {
+    vireo::sim::testing::TestBench bench;
+    firmware::testing::ScratchDir dir;
+    firmware::StationImageOptions options;
+    options.buildSequence = 0x0321;
+    options.major = 2;
+    options.minor = 4;
+    options.variant = 1;
+    options.codeBytes = 20000;
+    const std::string path = dir.Write("sta2_4.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
+    auto device = bench.device(kAdapterKey);
+    ASSERT_NE(device->firmwareBuildSequence(), 0x0321);
+
+    CountingSink sink;
+    {
+        OpenedAdapter opened;
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(opened.firmware->QueryInterface(IConnectionPointContainer::iid, container.putVoid()), S_OK);
+        ComPtr<IConnectionPoint> point;
+        ASSERT_EQ(container->FindConnectionPoint(_IFirmwareEvents::iid, point.put()), S_OK);
+        DWORD cookie = 0;
+        ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+
+        LONG result = 0;
+        Bstr name(path);
+        ASSERT_EQ(opened.firmware->LoadHEXFile(name.b, &result), S_OK);
+        ASSERT_EQ(result, 1);
+        ASSERT_EQ(opened.firmware->MakeCalPdrs(&result), S_OK);
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(opened.firmware->PlugImage(&result), S_OK);
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(opened.firmware->FlashImage(&result), S_OK);
+        EXPECT_EQ(result, 1);
+        point->Unadvise(cookie);
+    }
+    EXPECT_EQ(sink.blocks, 5);  // 20000 bytes: four blocks of 4096 and one of 3616
+    EXPECT_EQ(sink.bytes, 20000);
+
+    const auto identity = firmware::DecodeStationIdentity(device->memory(firmware::kStationIdentityAddress, 34));
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->fileName, "STA2_4.HEX");
+    EXPECT_EQ(device->firmwareBuildSequence(), 0x0321);
+    EXPECT_NE(device->firmwareFileNames().find("STA2_4.HEX"), std::string::npos);
+    EXPECT_EQ(device->record(0xFD20), (std::vector<WORD>{31, 1, 2, 4}));
+    // The adapter's own domain record was plugged into the image.
+    const auto area = device->productionArea();
+    const Bytes domain = device->memory(firmware::kStationDomainPlug, 12);
+    EXPECT_TRUE(std::search(area.begin(), area.end(), domain.begin(), domain.end()) != area.end());
+
+    // A new process finds the adapter running the same image.
+    vireo::sim::forgetDevices();
+    EXPECT_EQ(bench.device(kAdapterKey)->firmwareBuildSequence(), 0x0321);
+}
+
+TEST(BenchChain, AnImageWithoutIdentityRunsUnnamed) {
+    vireo::sim::testing::TestBench bench;
+    firmware::testing::ScratchDir dir;
+    firmware::ImageLayout layout;
+    layout.segments = {{0x000000, firmware::PseudoRandomBytes(1024, 5)}};
+    const std::string path = dir.Write("foreign.hex", firmware::WriteSrec(layout));
+    OpenedAdapter opened;
+    LONG result = 0;
+    Bstr name(path);
+    ASSERT_EQ(opened.firmware->LoadHEXFile(name.b, &result), S_OK);
+    ASSERT_EQ(opened.firmware->FlashImage(&result), S_OK);
+    ASSERT_EQ(result, 1);
+    auto device = bench.device(kAdapterKey);
+    EXPECT_EQ(device->firmwareBuildSequence(), 0);
+    const std::string names = device->firmwareFileNames();
+    EXPECT_EQ(names.substr(names.find(' ')), " UNKNOWN");
+}
+
+TEST(BenchChain, EditedProductionDataSurviveARestart) {
+    vireo::sim::testing::TestBench bench;
+    LONG factoryCount = 0;
+    {
+        OpenedAdapter opened;
+        LONG result = 0;
+        ASSERT_EQ(opened.pda->Retrieve(&result), S_OK);
+        ASSERT_EQ(result, 1);
+        opened.pda->get_Count(&factoryCount);
+        ASSERT_EQ(opened.pda->AddPDR(0x0F10, &result), S_OK);
+        ASSERT_EQ(result, 1);
+        VARIANT key;
+        VariantInit(&key);
+        key.vt = VT_BSTR;
+        key.bstrVal = toBstr(u"0f10");
+        ComPtr<IPDR> pdr;
+        ASSERT_EQ(opened.pda->get_Item(key, pdr.put()), S_OK);
+        VariantClear(&key);
+        VARIANT data;
+        VariantInit(&data);
+        data.vt = VT_ARRAY | VT_UI1;
+        data.parray = SafeArrayCreateVector(VT_UI1, 0, 4);
+        void* raw = nullptr;
+        SafeArrayAccessData(data.parray, &raw);
+        const BYTE bytes[4] = {0xB1, 0xB2, 0xB3, 0xB4};
+        std::memcpy(raw, bytes, 4);
+        SafeArrayUnaccessData(data.parray);
+        ASSERT_EQ(pdr->put_PDR(data), S_OK);
+        VariantClear(&data);
+        ASSERT_EQ(opened.pda->Commit(&result), S_OK);
+        ASSERT_EQ(result, 1);
+    }
+    vireo::sim::forgetDevices();
+    OpenedAdapter reopened;
+    LONG result = 0;
+    ASSERT_EQ(reopened.pda->Retrieve(&result), S_OK);
+    ASSERT_EQ(result, 1);
+    VARIANT key;
+    VariantInit(&key);
+    key.vt = VT_BSTR;
+    key.bstrVal = toBstr(u"0f10");
+    ComPtr<IPDR> pdr;
+    ASSERT_EQ(reopened.pda->get_Item(key, pdr.put()), S_OK);
+    VariantClear(&key);
+    VARIANT data;
+    VariantInit(&data);
+    ASSERT_EQ(pdr->get_PDR(&data), S_OK);
+    void* raw = nullptr;
+    SafeArrayAccessData(data.parray, &raw);
+    EXPECT_EQ(Bytes(static_cast<BYTE*>(raw), static_cast<BYTE*>(raw) + 4), (Bytes{0xB1, 0xB2, 0xB3, 0xB4}));
+    SafeArrayUnaccessData(data.parray);
+    VariantClear(&data);
+    // The factory records are all still there, with the new one.
+    LONG count = 0;
+    reopened.pda->get_Count(&count);
+    EXPECT_EQ(count, factoryCount + 1);
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#include "recv_form.h"
+
+using namespace airmeter;
+
+TRecvForm::TRecvForm(const TestSettings& settings, IniFile& ini, QWidget* parent)
+    : TTrafficForm(false, settings, ini, parent), run_(eventSink()) {}
+
+TRecvForm::~TRecvForm() {
+    hide();  // stops a run while this window is still whole
+    run_.stop();
+}
+
+void TRecvForm::readConfig() { title_ = ini_.readString("RxConfig", "RxTitle"); }
+
+void TRecvForm::writeConfig() { ini_.writeString("RxConfig", "RxTitle", title_); }
+
+void TRecvForm::startRun() {
+    clearResults();
+    run_.start(settings_);
+}

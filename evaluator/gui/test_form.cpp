@@ -1,0 +1,93 @@
+#include "test_form.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+#include "message_sink.h"
+
+using namespace airmeter;
+
+TTestForm::TTestForm(const QString& outputPath, QWidget* parent) : QDialog(parent), outputPath_(outputPath) {
+    setWindowTitle("TestForm");
+    setWindowState(Qt::WindowMaximized);
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QListWidget;
+    list_->setObjectName("ListBox");
+    layout->addWidget(list_);
+    auto* buttons = new QHBoxLayout;
+    const struct { const char* caption; const char* name; void (TTestForm::*action)(); } defs[] = {
+        {"Test", "TestButton", &TTestForm::test},
+        {"Stop", "StopButton", nullptr},
+        {"Save", "SaveButton", &TTestForm::save},
+    };
+    for (const auto& d : defs) {
+        auto* b = new QPushButton(d.caption);
+        b->setObjectName(d.name);
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+        if (d.action) {
+            connect(b, &QPushButton::clicked, this, d.action);
+        } else {
+            connect(b, &QPushButton::clicked, this, [this] { stop_ = true; });
+        }
+    }
+    layout->addLayout(buttons);
+}
+
+TTestForm::~TTestForm() = default;
+
+QString TTestForm::defaultOutputPath() {
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return program.dir().filePath(program.completeBaseName() + ".OUT");
+}
+
+void TTestForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (access_) return;
+    try {
+        access_ = std::make_unique<TDmiAccess>();
+    } catch (const DmiError& e) {
+        messages().showMessage(this, e.what());
+    }
+}
+
+void TTestForm::hideEvent(QHideEvent* event) {
+    stop_ = true;  // a walk in progress ends at its next entry
+    if (!walking_) access_.reset();
+    QDialog::hideEvent(event);
+}
+
+void TTestForm::test() {
+    if (!access_ || walking_) return;
+    stop_ = false;
+    walking_ = true;
+    try {
+        walkDmi(*access_, [this](const std::string& line) { list_->addItem(QString::fromStdString(line)); },
+                [this] { return stop_; }, [] { QCoreApplication::processEvents(); });
+    } catch (const DmiError& e) {
+        messages().showMessage(this, e.what());
+    }
+    walking_ = false;
+    if (!isVisible()) access_.reset();
+}
+
+void TTestForm::save() {
+    QFile file(outputPath_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        messages().showMessage(this, QString("Cannot create file \"%1\". %2").arg(outputPath_, file.errorString()));
+        return;
+    }
+    QTextStream out(&file);
+    for (int i = 0; i < list_->count(); ++i) out << list_->item(i)->text() << '\n';
+    out.flush();
+    if (file.error() != QFileDevice::NoError) {
+        messages().showMessage(this, QString("Cannot write file \"%1\". %2").arg(outputPath_, file.errorString()));
+    }
+}
