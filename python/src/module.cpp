@@ -50,7 +50,12 @@ PYBIND11_MODULE(oleaut, m) {
                    py::cpp_function(&DispatchClient::doc));
 
     py::class_<BoundMember> member(m, "Member");
-    member.def("__call__", &BoundMember::call).def("__repr__", &BoundMember::repr);
+    member
+        .def("__call__", [](const BoundMember& b, const py::args& args, const py::kwargs& kwargs) {
+            if (kwargs.size() != 0) throw py::type_error(b.repr() + " takes positional arguments only");
+            return b.call(args);
+        })
+        .def("__repr__", &BoundMember::repr);
     setInstanceDoc(member, "A member of an automation object that takes arguments.", py::cpp_function(&BoundMember::doc));
 
     py::class_<EnumIterator>(m, "Enumerator", "An iterator over a collection's _NewEnum.")

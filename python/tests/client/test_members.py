@@ -34,6 +34,7 @@ def test_returned_objects_are_dispatch_objects(obj):
 @pytest.mark.parametrize("call, error, text", [
     (lambda o: o.Divide(1), TypeError, r"Divide\(\) takes 2 arguments \(1 given\)"),
     (lambda o: o.Status(), TypeError, r"Status\(\) takes 1 argument \(0 given\)"),
+    (lambda o: o.Divide(dividend=1, divisor=1), TypeError, "takes positional arguments only"),
     (lambda o: o.Missing, AttributeError, "'ITestObject' object has no member 'Missing'"),
     (lambda o: setattr(o, "Serial", "x"), AttributeError, "ITestObject.Serial is read-only"),
     (lambda o: setattr(o, "Missing", 1), AttributeError, "has no member 'Missing'"),
