@@ -35,7 +35,10 @@ PYBIND11_MODULE(oleaut, m) {
             return self.cast<const DispatchClient&>().getAttr(self, name);
         })
         .def("__setattr__", [](const DispatchClient& c, py::str name, py::handle value) { c.setAttr(name, value); })
-        .def("__call__", [](const DispatchClient& c, const py::args& args) { return c.callDefault(args); })
+        .def("__call__", [](const DispatchClient& c, const py::args& args, const py::kwargs& kwargs) {
+            if (kwargs.size() != 0) throw py::type_error(c.repr() + " takes positional arguments only");
+            return c.callDefault(args);
+        })
         .def("__iter__", &DispatchClient::iterate)
         .def("__dir__", &DispatchClient::dir)
         .def("__repr__", &DispatchClient::repr)

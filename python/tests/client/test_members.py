@@ -50,6 +50,8 @@ def test_collection_by_index_key_default_member_and_iteration(coll):
     assert coll.Count == 3
     assert [item.Name for item in coll] == ["alpha", "beta", "gamma"]
     assert coll(2).Name == "beta"
+    with pytest.raises(TypeError, match="takes positional arguments only"):
+        coll(index=2)
     assert coll.Item("gamma").Name == "gamma"
     assert next(iter(coll)) == coll.Item(1)
     assert len(list(coll)) == 3  # each iteration takes a fresh enumerator
