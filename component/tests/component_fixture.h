@@ -11,7 +11,7 @@
 #include "oleaut/comptr.h"
 #include "oleaut/objbase.h"
 #include "oleaut/oleauto.h"
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 #include "vireo/sim/testing/test_bench.h"
 
 namespace direzo::testing {

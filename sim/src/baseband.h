@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 
 namespace vireo::sim {
 

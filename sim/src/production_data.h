@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 #include "vireo/sim/memory_map.h"
 
 namespace vireo::sim {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 #include "vireo/sim/device.h"
 
 namespace vireo::sim {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ndisreq32/miniport.h"
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 #include "vireo/sim/controller_state.h"
 #include "vireo/sim/journal.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace vireo::sim;

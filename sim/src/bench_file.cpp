@@ -1,4 +1,4 @@
-#include "vireo/sim/bench_spec.h"
+#include "vireo/sim/bench_file.h"
 
 #include <unistd.h>
 
