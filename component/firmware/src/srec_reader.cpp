@@ -222,8 +222,9 @@ class RecordParser {
         return true;
       }
       case 2: {
+        if (size != 6) return InvalidFormat(n);
         const auto ifid = static_cast<std::uint16_t>(Word(3));
-        if (size != 6 || ifid >= FirmwareInfo::kCompatibilityEntries) return InvalidFormat(n);
+        if (ifid >= FirmwareInfo::kCompatibilityEntries) return InvalidFormat(n);
         info.compatibility[ifid] = CompatibilityEntry{true, Word(2), Word(3), Word(4), Word(5), Word(6)};
         return true;
       }

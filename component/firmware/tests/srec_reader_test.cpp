@@ -123,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Line {n}: Record length too long.\n", true},
         BadLine{"VersionWrongSize", Info({4, 1, 21, 0, 1}), "Line {n}: Invalid record format. \n", true},
         BadLine{"CompatibilityIfid5", Info({6, 2, 1, 5, 0, 1, 2}), "Line {n}: Invalid record format. \n", true},
+        BadLine{"CompatibilityWithoutFields", Info({1, 2}), "Line {n}: Invalid record format. \n", true},
         BadLine{"PlatformWrongSize", Info({6, 4, 1, 0, 1, 2, 3}), "Line {n}: Invalid record format. \n", true},
         BadLine{"ShortPlugRecord", SrecLine(3, 0xFF000000, Bytes(8, 0)), "Line {n}: Invalid record format. \n", true},
         BadLine{"EmptyDataRecord", "S1030010EC",
