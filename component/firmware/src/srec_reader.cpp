@@ -276,7 +276,9 @@ unsigned LoadSrecFile(const std::string& path, LoadedImage& target, std::ostream
   RecordParser parser(target, out);
   std::string line;
   line.reserve(kLinePiece);
-  std::uint16_t lines = 0;
+  // Wider than 16 bits: blank lines are counted without limit, and a wrapped count would read as a
+  // failed load (0) or misnumber the messages.
+  unsigned lines = 0;
   for (;;) {
     out << std::hex;
     ++lines;

@@ -61,6 +61,7 @@ TEST_F(SrecReader, CountsEveryReadIncludingTheFinalOne) {
   EXPECT_EQ(Load(data + "\r\n\r\n" + kExec + "\r\n"), 4u);       // CR LF line ends
   EXPECT_EQ(image.image.Read(0, 4), (Bytes{1, 2, 3, 4}));
   EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Load(kExec + std::string(65535, '\n')), 65536u);  // blank lines past 16 bits still count
 }
 
 TEST_F(SrecReader, AcceptsLowerCaseDigitsAndInfoRecords) {
