@@ -57,20 +57,8 @@ HRESULT PDA::get_Count(LONG* pVal) {
 HRESULT PDA::get__NewEnum(IUnknown** pVal) { return items_.newEnum(EnumOrder::Ascending, pVal); }
 
 HRESULT PDA::get_Item(VARIANT Index, IPDR** pItem) {
-    if (!pItem) return E_POINTER;
-    *pItem = nullptr;
-    const ItemLookup found = items_.find(Index, false);
-    switch (found.failure) {
-    case ItemLookup::Failure::Index:
-        return error(E_INVALIDARG, format("IPDA : Index %d not found or is an invalid index", int(found.index)));
-    case ItemLookup::Failure::Key:
-        return error(E_INVALIDARG, format("IPDA : Key %s not found ", toAnsi(found.key).c_str()));
-    case ItemLookup::Failure::ArgumentType:
-        return error(E_INVALIDARG, format("IPDA : Index %s argument type unknown", toAnsi(found.typeText).c_str()));
-    case ItemLookup::Failure::None:
-        break;
-    }
-    return found.item->QueryInterface(IPDR::iid, reinterpret_cast<void**>(pItem));
+    return items_.item(Index, false, "IPDA", pItem,
+                       [this](HRESULT status, const std::u16string& text) { return error(status, text); });
 }
 
 HRESULT PDA::Clear(LONG* bResults) {

@@ -222,8 +222,9 @@ class RecordParser {
         return true;
       }
       case 2: {
+        if (size != 6) return InvalidFormat(n);
         const auto ifid = static_cast<std::uint16_t>(Word(3));
-        if (size != 6 || ifid >= FirmwareInfo::kCompatibilityEntries) return InvalidFormat(n);
+        if (ifid >= FirmwareInfo::kCompatibilityEntries) return InvalidFormat(n);
         info.compatibility[ifid] = CompatibilityEntry{true, Word(2), Word(3), Word(4), Word(5), Word(6)};
         return true;
       }
@@ -275,7 +276,9 @@ unsigned LoadSrecFile(const std::string& path, LoadedImage& target, std::ostream
   RecordParser parser(target, out);
   std::string line;
   line.reserve(kLinePiece);
-  std::uint16_t lines = 0;
+  // Wider than 16 bits: blank lines are counted without limit, and a wrapped count would read as a
+  // failed load (0) or misnumber the messages.
+  unsigned lines = 0;
   for (;;) {
     out << std::hex;
     ++lines;

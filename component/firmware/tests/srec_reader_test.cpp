@@ -61,6 +61,7 @@ TEST_F(SrecReader, CountsEveryReadIncludingTheFinalOne) {
   EXPECT_EQ(Load(data + "\r\n\r\n" + kExec + "\r\n"), 4u);       // CR LF line ends
   EXPECT_EQ(image.image.Read(0, 4), (Bytes{1, 2, 3, 4}));
   EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Load(kExec + std::string(65535, '\n')), 65536u);  // blank lines past 16 bits still count
 }
 
 TEST_F(SrecReader, AcceptsLowerCaseDigitsAndInfoRecords) {
@@ -123,6 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Line {n}: Record length too long.\n", true},
         BadLine{"VersionWrongSize", Info({4, 1, 21, 0, 1}), "Line {n}: Invalid record format. \n", true},
         BadLine{"CompatibilityIfid5", Info({6, 2, 1, 5, 0, 1, 2}), "Line {n}: Invalid record format. \n", true},
+        BadLine{"CompatibilityWithoutFields", Info({1, 2}), "Line {n}: Invalid record format. \n", true},
         BadLine{"PlatformWrongSize", Info({6, 4, 1, 0, 1, 2, 3}), "Line {n}: Invalid record format. \n", true},
         BadLine{"ShortPlugRecord", SrecLine(3, 0xFF000000, Bytes(8, 0)), "Line {n}: Invalid record format. \n", true},
         BadLine{"EmptyDataRecord", "S1030010EC",

@@ -128,7 +128,8 @@ TEST_F(Tool, RefusesBadArgumentsWithoutWritingAFile) {
   const std::string path = dir.Path("bad.hex");
   for (const std::string& args : std::vector<std::string>{"--station 1:2:3", "--station 1:2:3:0x10000", "--fill 0xF00000:16",
                                   "--segment 0:" + dir.Path("missing.bin"), "--info 1:1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20",
-                                  "--station 1:1:0:0 --address-bytes 5", "--bogus 1"}) {
+                                  "--station 1:1:0:0 --address-bytes 5", "--station 1:1:0:0 --address-bytes 0",
+                                  "--station 1:1:0:0 --record-bytes 0", "--bogus 1"}) {
     EXPECT_NE(Run("-o " + path + " " + args), 0) << args;
     EXPECT_NE(Slurp(dir.Path("stderr")).find("oru-fwimage: "), std::string::npos) << args;
     EXPECT_FALSE(std::filesystem::exists(path)) << args;

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -98,8 +99,8 @@ int main(int argc, char** argv) {
   firmware::StationImageOptions stationOptions;
   bool haveExec = false;
   std::uint32_t exec = 0;
-  int addressBytes = 0;
-  unsigned recordBytes = 0;
+  std::optional<unsigned> addressBytes;
+  std::optional<unsigned> recordBytes;
   std::string header;
   bool haveHeader = false;
   try {
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
         haveExec = true;
         exec = Number(value);
       } else if (option == "--address-bytes") {
-        addressBytes = static_cast<int>(Number(value, 4));
+        addressBytes = Number(value, 4);
       } else if (option == "--record-bytes") {
         recordBytes = Number(value, 250);
       } else if (option == "--header") {
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
       std::cerr << "oru-fwimage: no output file (-o)\n";
       return Usage();
     }
-    if (recordBytes != 0) stationOptions.bytesPerRecord = recordBytes;
+    if (recordBytes) stationOptions.bytesPerRecord = *recordBytes;
     ImageLayout layout = station ? firmware::MakeStationImageLayout(stationOptions) : ImageLayout{};
     if (!station && extra.segments.empty()) throw std::invalid_argument("no data: give --station, --segment or --fill");
     layout.segments.insert(layout.segments.end(), extra.segments.begin(), extra.segments.end());
@@ -184,8 +185,8 @@ int main(int argc, char** argv) {
     layout.crcs.insert(layout.crcs.end(), extra.crcs.begin(), extra.crcs.end());
     layout.infos.insert(layout.infos.end(), extra.infos.begin(), extra.infos.end());
     if (haveExec) layout.executionAddress = exec;
-    if (addressBytes != 0) layout.dataAddressBytes = static_cast<unsigned>(addressBytes);
-    if (recordBytes != 0) layout.bytesPerRecord = recordBytes;
+    if (addressBytes) layout.dataAddressBytes = *addressBytes;
+    if (recordBytes) layout.bytesPerRecord = *recordBytes;
     if (haveHeader) layout.header = header;
     WriteWhole(output, firmware::WriteSrec(layout));
   } catch (const std::exception& error) {

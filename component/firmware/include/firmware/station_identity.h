@@ -28,7 +28,7 @@ struct StationIdentity {
 };
 
 std::vector<std::uint8_t> EncodeStationIdentity(const StationIdentity& identity);
-// Empty when `bytes` (32 of them) do not hold an identity block.
+// Empty when `bytes` (kStationIdentityBytes of them) do not hold an identity block.
 std::optional<StationIdentity> DecodeStationIdentity(std::span<const std::uint8_t> bytes);
 
 }  // namespace firmware

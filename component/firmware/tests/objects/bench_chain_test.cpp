@@ -31,6 +31,17 @@ struct Bstr {
     BSTR b;
 };
 
+// A key text as an Item argument, cleared at the end of its scope.
+struct KeyArg {
+    explicit KeyArg(const std::string& text) {
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = toBstr(direzo::fromAnsi(text));
+    }
+    ~KeyArg() { VariantClear(&v); }
+    VARIANT v;
+};
+
 // Counts FlashProgress calls and the bytes they announce.
 class CountingSink final : public IDispatch {
 public:
@@ -59,12 +70,7 @@ public:
 struct OpenedAdapter {
     OpenedAdapter() {
         EXPECT_EQ(oleaut::createObject<direzo::Adapters>(IAdapters::iid, adapters.putVoid()), S_OK);
-        VARIANT key;
-        VariantInit(&key);
-        key.vt = VT_BSTR;
-        key.bstrVal = toBstr(direzo::fromAnsi(kAdapterKey));
-        EXPECT_EQ(adapters->get_Item(key, adapter.put()), S_OK);
-        VariantClear(&key);
+        EXPECT_EQ(adapters->get_Item(KeyArg(kAdapterKey).v, adapter.put()), S_OK);
         LONG opened = 0;
         adapter->Open(&opened);
         EXPECT_EQ(opened, 1);
@@ -170,13 +176,8 @@ TEST(BenchChain, EditedProductionDataSurviveARestart) {
         opened.pda->get_Count(&factoryCount);
         ASSERT_EQ(opened.pda->AddPDR(0x0F10, &result), S_OK);
         ASSERT_EQ(result, 1);
-        VARIANT key;
-        VariantInit(&key);
-        key.vt = VT_BSTR;
-        key.bstrVal = toBstr(u"0f10");
         ComPtr<IPDR> pdr;
-        ASSERT_EQ(opened.pda->get_Item(key, pdr.put()), S_OK);
-        VariantClear(&key);
+        ASSERT_EQ(opened.pda->get_Item(KeyArg("0f10").v, pdr.put()), S_OK);
         VARIANT data;
         VariantInit(&data);
         data.vt = VT_ARRAY | VT_UI1;
@@ -196,13 +197,8 @@ TEST(BenchChain, EditedProductionDataSurviveARestart) {
     LONG result = 0;
     ASSERT_EQ(reopened.pda->Retrieve(&result), S_OK);
     ASSERT_EQ(result, 1);
-    VARIANT key;
-    VariantInit(&key);
-    key.vt = VT_BSTR;
-    key.bstrVal = toBstr(u"0f10");
     ComPtr<IPDR> pdr;
-    ASSERT_EQ(reopened.pda->get_Item(key, pdr.put()), S_OK);
-    VariantClear(&key);
+    ASSERT_EQ(reopened.pda->get_Item(KeyArg("0f10").v, pdr.put()), S_OK);
     VARIANT data;
     VariantInit(&data);
     ASSERT_EQ(pdr->get_PDR(&data), S_OK);
