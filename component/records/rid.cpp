@@ -20,6 +20,13 @@ HRESULT copyText(const std::u16string& text, BSTR* pVal) {
     return S_OK;
 }
 
+// Record numbers and length words are 16-bit; other values are refused, not cut.
+HRESULT storeWord(LONG value, WORD& field) {
+    if (value < 0 || value > 0xFFFF) return S_FALSE;
+    field = WORD(value);
+    return S_OK;
+}
+
 // A counted text's byte capacity: the data words after the count word, two bytes each.
 std::size_t textCapacity(std::size_t dataWords) { return dataWords >= 1 ? 2 * (dataWords - 1) : 0; }
 
@@ -92,12 +99,7 @@ HRESULT Rid::get_No(LONG* pVal) {
     return S_OK;
 }
 
-// Record numbers and length words are 16-bit; other values are refused, not cut.
-HRESULT Rid::setNo(LONG newVal) {
-    if (newVal < 0 || newVal > 0xFFFF) return S_FALSE;
-    no_ = WORD(newVal);
-    return S_OK;
-}
+HRESULT Rid::setNo(LONG newVal) { return storeWord(newVal, no_); }
 
 HRESULT Rid::get_Length(LONG* pVal) {
     if (!pVal) return E_POINTER;
@@ -105,11 +107,7 @@ HRESULT Rid::get_Length(LONG* pVal) {
     return S_OK;
 }
 
-HRESULT Rid::setLength(LONG newVal) {
-    if (newVal < 0 || newVal > 0xFFFF) return S_FALSE;
-    length_ = WORD(newVal);
-    return S_OK;
-}
+HRESULT Rid::setLength(LONG newVal) { return storeWord(newVal, length_); }
 
 NDIS_STATUS Rid::read(AdapterSession& session, RecordBuffer& buffer) {
     const NDIS_STATUS status = session.ReadRecord(buffer, no_);

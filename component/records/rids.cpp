@@ -54,7 +54,6 @@ void Rids::build(AdapterSession& session, LONG apiObj) {
             error(S_OK, format("IRids : GetRid %X returned %X ", unsigned(no), unsigned(status)));
             continue;
         }
-        lastLength_ = buffer.length;
         auto* rid = new (std::nothrow) Rid();
         if (!rid) continue;
         ComPtr<IRid> ref(rid);

@@ -23,7 +23,6 @@ private:
 
     KeyedCollection<IRid> rids_;
     bool built_ = false;
-    WORD lastLength_ = 0;  // length word of the last record read while building
 };
 
 }  // namespace direzo

@@ -1,5 +1,7 @@
 // IRids and IRid: the probe of the known records, lookups and enumeration, and every encoding of a
 // record's data (bytes, 16-bit integers, counted text, single words).
+#include <functional>
+
 #include "adapter_fixture.h"
 #include "direzo/subobjects.h"
 #include "direzo/vireo.h"
@@ -14,6 +16,15 @@ namespace {
 constexpr WORD kTextRecord = 0xFC02;   // 17 data words: a count and up to 32 characters
 constexpr WORD kWordRecord = 0xFC01;   // 3 data words
 constexpr WORD kPairRecord = 0xFCE1;   // 2 data words
+
+// Both array getters answer `status` with an array of their element type that holds nothing.
+void expectEmptyArrays(IRid& r, HRESULT status = S_OK) {
+    Var bytes, ints;
+    EXPECT_EQ(r.get_RidAsByteArray(&bytes.v), status);
+    EXPECT_TRUE(arrayOf(bytes.v, VT_UI1).empty());
+    EXPECT_EQ(r.get_RidAsIntArray(&ints.v), status);
+    EXPECT_TRUE(arrayOf(ints.v, VT_I2).empty());
+}
 
 class RidsTest : public ::testing::Test {
 protected:
@@ -194,11 +205,7 @@ TEST_F(RidsTest, RecordThatCannotBeReadOrWritten) {
     EXPECT_EQ(r->GetAsInteger(1, &value), HRESULT(NDIS_STATUS_INVALID_OID));
     EXPECT_EQ(takeErrorText(), u"IRID: -1073676265 NDIS REQUEST FAILURE ");
     EXPECT_EQ(r->SetAsInteger(1, 5), S_FALSE);  // a failed read is not a success
-    Var bytes, ints;
-    EXPECT_EQ(r->get_RidAsByteArray(&bytes.v), S_OK);
-    EXPECT_TRUE(arrayOf(bytes.v, VT_UI1).empty());
-    EXPECT_EQ(r->get_RidAsIntArray(&ints.v), S_OK);
-    EXPECT_TRUE(arrayOf(ints.v, VT_I2).empty());
+    expectEmptyArrays(*r);
     ArrayArg sixBytes(VT_UI1, {1, 2, 3, 4, 5, 6});
     EXPECT_EQ(r->put_RidAsByteArray(sixBytes.v), S_FALSE);
 }
@@ -206,12 +213,7 @@ TEST_F(RidsTest, RecordThatCannotBeReadOrWritten) {
 TEST_F(RidsTest, RecordWithoutDataWordsGivesEmptyArrays) {
     open();
     ASSERT_TRUE(adapter->setRecord(kWordRecord, {}));
-    ComPtr<IRid> r = rid(kWordRecord);
-    Var bytes, ints;
-    EXPECT_EQ(r->get_RidAsByteArray(&bytes.v), S_OK);
-    EXPECT_TRUE(arrayOf(bytes.v, VT_UI1).empty());
-    EXPECT_EQ(r->get_RidAsIntArray(&ints.v), S_OK);
-    EXPECT_TRUE(arrayOf(ints.v, VT_I2).empty());
+    expectEmptyArrays(*rid(kWordRecord));
 }
 
 // A length word beyond the 504-byte buffer is never followed past the buffer: the setters refuse
@@ -234,11 +236,7 @@ TEST_F(RidsTest, ReportedLengthWordBeyondTheBuffer) {
     ComPtr<IRid> r = rid(kWordRecord);
     ASSERT_TRUE(adapter->setRecord(kWordRecord, {1, 2, 3}, 300));
     adapter->mark();
-    Var byteArray, intArray;
-    EXPECT_EQ(r->get_RidAsByteArray(&byteArray.v), S_OK);
-    EXPECT_TRUE(arrayOf(byteArray.v, VT_UI1).empty());
-    EXPECT_EQ(r->get_RidAsIntArray(&intArray.v), S_OK);
-    EXPECT_TRUE(arrayOf(intArray.v, VT_I2).empty());
+    expectEmptyArrays(*r);
     EXPECT_EQ(r->SetAsInteger(1, 1), S_FALSE);
     for (const Request& q : adapter->requests(OID_VIREO_RECORD)) EXPECT_EQ(q.type, NdisRequestQueryInformation);
 }
@@ -387,17 +385,24 @@ TEST_F(RidsTest, CallsWithoutASessionAreRefused) {
     bare->describe(kWordRecord, 4, 0);
     LONG value = 0;
     Var bytes, ints;
-    Text text;
-    ArrayArg arg(VT_UI1, {1, 2, 3, 4, 5, 6});
-    EXPECT_EQ(r->GetAsInteger(1, &value), S_FALSE);
-    EXPECT_EQ(takeErrorText(), u"No Adapter Object Reference");
-    EXPECT_EQ(r->SetAsInteger(1, 1), S_FALSE);
-    EXPECT_EQ(r->get_RidAsByteArray(&bytes.v), S_FALSE);
+    Text text, newText(u"abc");
+    ArrayArg byteArg(VT_UI1, {1, 2, 3, 4, 5, 6});
+    ArrayArg intArg(VT_I4, {1, 2, 3});
+    const std::vector<std::pair<const char*, std::function<HRESULT()>>> calls{
+        {"GetAsInteger", [&] { return r->GetAsInteger(1, &value); }},
+        {"SetAsInteger", [&] { return r->SetAsInteger(1, 1); }},
+        {"RidAsByteArray get", [&] { return r->get_RidAsByteArray(&bytes.v); }},
+        {"RidAsIntArray get", [&] { return r->get_RidAsIntArray(&ints.v); }},
+        {"RidAsByteArray put", [&] { return r->put_RidAsByteArray(byteArg.v); }},
+        {"RidAsIntArray put", [&] { return r->put_RidAsIntArray(intArg.v); }},
+        {"RidStringValue get", [&] { return r->get_RidStringValue(&text.b); }},
+        {"RidStringValue put", [&] { return r->put_RidStringValue(newText.b); }}};
+    for (const auto& [name, call] : calls) {
+        EXPECT_EQ(call(), S_FALSE) << name;
+        EXPECT_EQ(takeErrorText(), u"No Adapter Object Reference") << name;
+    }
     EXPECT_TRUE(arrayOf(bytes.v, VT_UI1).empty());
-    EXPECT_EQ(r->get_RidAsIntArray(&ints.v), S_FALSE);
     EXPECT_TRUE(arrayOf(ints.v, VT_I2).empty());
-    EXPECT_EQ(r->put_RidAsByteArray(arg.v), S_FALSE);
-    EXPECT_EQ(r->get_RidStringValue(&text.b), S_FALSE);
     ComPtr<IRids> lonely;
     oleaut::createObject<Rids>(IRids::iid, lonely.putVoid());
     EXPECT_EQ(lonely->_SetApiObj(0), S_FALSE);
