@@ -38,6 +38,17 @@ LONG integerAt(const void* data, VARTYPE vt, std::size_t i) {
     }
 }
 
+// The width of one element of an array of vt (0 for a type this file does not read).
+std::size_t elementSize(VARTYPE vt) {
+    switch (vt) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: return 2;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: return 4;
+    case VT_VARIANT: return sizeof(VARIANT);
+    default: return 0;
+    }
+}
+
 bool isIntegerType(VARTYPE vt) {
     switch (vt) {
     case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
@@ -68,6 +79,9 @@ std::optional<std::vector<LONG>> integerElements(const VARIANT& array, std::init
     if (SafeArrayGetDim(sa) != 1) return std::nullopt;
     if (std::find(accepted.begin(), accepted.end(), vt) == accepted.end()) return std::nullopt;
     if (vt != VT_VARIANT && !isIntegerType(vt)) return std::nullopt;
+    // The VARIANT's type must describe the array it carries: elements read at another width would
+    // run past the array's data.
+    if (SafeArrayGetElemsize(sa) != elementSize(vt)) return std::nullopt;
     LONG lower = 0, upper = -1;
     if (FAILED(SafeArrayGetLBound(sa, 1, &lower)) || FAILED(SafeArrayGetUBound(sa, 1, &upper))) return std::nullopt;
     const std::size_t count = upper >= lower ? std::size_t(upper) - std::size_t(lower) + 1 : 0;

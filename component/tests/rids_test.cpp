@@ -303,6 +303,11 @@ TEST_F(RidsTest, NonArrayArgumentsAreRefused) {
     EXPECT_EQ(r->put_RidAsByteArray(notArray), E_INVALIDARG);
     EXPECT_EQ(takeErrorText(), u"IRID: RidAsByteArray takes an array of byte values");
     EXPECT_EQ(r->put_RidAsIntArray(intIndex(3)), E_INVALIDARG);
+    // A VARIANT whose type names 32-bit elements over an array of bytes is refused, not read past.
+    ArrayArg mislabelled(VT_UI1, {1});
+    mislabelled.v.vt = VT_ARRAY | VT_I4;
+    EXPECT_EQ(r->put_RidAsIntArray(mislabelled.v), E_INVALIDARG);
+    mislabelled.v.vt = VT_ARRAY | VT_UI1;
     EXPECT_TRUE(adapter->requests().empty());
 }
 

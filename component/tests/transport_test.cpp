@@ -5,6 +5,7 @@
 
 #include "component_fixture.h"
 #include "common/text.h"
+#include "registry/winreg.h"
 #include "transport/adapter_session.h"
 
 namespace direzo {
@@ -195,6 +196,39 @@ TEST_F(TransportTest, PrivateRequestsCarryTheirPayloads) {
     EXPECT_EQ(entries[1].oid, OID_GEN_MEDIA_IN_USE);
     EXPECT_EQ(entries[2].oid, OID_VIREO_CARD_RESET);
     EXPECT_EQ(entries[2].in.size(), 2088u);
+}
+
+// Keys added under the network class key for one test, removed again when it ends.
+class ExtraAdapterKeys {
+public:
+    static constexpr const char* kClassKey =
+        "System\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    explicit ExtraAdapterKeys(std::vector<std::string> names) : names_(std::move(names)) {
+        for (const auto& name : names_) {
+            HKEY key = nullptr;
+            const std::string path = std::string(kClassKey) + "\\" + name;
+            EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_WRITE, nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+    }
+    ~ExtraAdapterKeys() {
+        for (const auto& name : names_)
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kClassKey) + "\\" + name).c_str());
+    }
+
+private:
+    std::vector<std::string> names_;
+};
+
+TEST_F(TransportTest, KeyNameOfSixteenCharactersEndsTheAdapterKeyList) {
+    std::vector<std::string> expected = session_.ListAdapterKeys();
+    ASSERT_FALSE(expected.empty());
+    const std::string fifteen = "ADAPTERKEY15CHR", sixteen = "ADAPTERKEY16CHRS";
+    ExtraAdapterKeys added({fifteen, sixteen, "0099"});
+    expected.push_back(fifteen);  // fits the 16-byte name buffer; the next one and all after it do not count
+    EXPECT_EQ(session_.ListAdapterKeys(), expected);
 }
 
 TEST_F(TransportTest, ProductionAreaReadPresetsBytesWritten) {

@@ -50,7 +50,6 @@ public:
     bool QueryVela();
     NDIS_STATUS RawRequest(NdisRequestRecord& record);
 
-    bool isOpen() const { return handle_ != -1; }
     LONG handle() const { return handle_; }
     DWORD mediumInUse() const { return mediumInUse_; }
     // The handle other objects receive through _SetApiObj (session_handles.h).

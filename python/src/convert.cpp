@@ -103,6 +103,19 @@ py::object elementToPython(VARTYPE vt, const void* p) {
     }
 }
 
+// The width of one element of an array of vt, or 0 for a type without a Python form.
+std::size_t elementWidth(VARTYPE vt) {
+    switch (vt) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
+    case VT_I4: case VT_INT: case VT_ERROR: case VT_UI4: case VT_UINT: case VT_R4: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: return 8;
+    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN: return sizeof(void*);
+    case VT_VARIANT: return sizeof(VARIANT);
+    default: return 0;
+    }
+}
+
 py::object arrayToPython(VARTYPE elementType, SAFEARRAY* sa) {
     if (!sa) return py::none();
     if (SafeArrayGetDim(sa) != 1)
@@ -113,6 +126,11 @@ py::object arrayToPython(VARTYPE elementType, SAFEARRAY* sa) {
     SafeArrayGetUBound(sa, 1, &upper);
     const std::size_t n = upper >= lower ? std::size_t(upper - lower + 1) : 0;
     const std::size_t size = SafeArrayGetElemsize(sa);
+    // Elements are read at the width the VARIANT's type names: an array of other elements would be
+    // read past its end.
+    if (const std::size_t width = elementWidth(elementType); width != 0 && size != width)
+        raise(PyExc_TypeError, "an array of variant type " + std::to_string(elementType) + " holds elements of " +
+                                   std::to_string(size) + " bytes, not " + std::to_string(width));
     void* data = nullptr;
     if (FAILED(SafeArrayAccessData(sa, &data))) raise(PyExc_RuntimeError, "the array cannot be read");
     struct Unaccess {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace oleaut::detail {
+namespace oleaut {
 
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
@@ -78,6 +78,10 @@ std::u16string toUtf16(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace oleaut
+
+namespace oleaut::detail {
 
 std::u16string_view viewOf(const OLECHAR* text) {
     return text ? std::u16string_view(text) : std::u16string_view();

@@ -1,16 +1,17 @@
-// Text helpers of the runtime: UTF-16 <-> UTF-8 (the registry speaks UTF-8) and case folding for
-// names that compare without regard to case.
+// Text helpers of the runtime: UTF-16 <-> UTF-8 (the registry speaks UTF-8; see oleaut/utf.h) and
+// case folding for names that compare without regard to case.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "oleaut/utf.h"
 #include "oleaut/wtypes.h"
 
 namespace oleaut::detail {
 
-std::string toUtf8(std::u16string_view text);
-std::u16string toUtf16(std::string_view text);
+using oleaut::toUtf8;
+using oleaut::toUtf16;
 // A NUL-terminated wide text as a view (null: empty).
 std::u16string_view viewOf(const OLECHAR* text);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "oleaut/utf.h"
 #include "test_support.h"
 
 TEST(Bstr, CarriesByteCountBeforeAndNulAfter) {
@@ -43,4 +44,28 @@ TEST(Bstr, ReallocateFromItsOwnText) {
     ASSERT_TRUE(SysReAllocString(&b, nullptr));
     EXPECT_EQ(b, nullptr);
     EXPECT_FALSE(SysReAllocString(nullptr, u"x"));
+}
+
+TEST(Utf, NarrowTextsConvertBothWaysAndMalformedBytesBecomeReplacements) {
+    struct Case {
+        const char* utf8;
+        std::u16string utf16;
+        bool roundTrip;  // the UTF-16 text converts back to the same bytes
+    };
+    const Case cases[] = {
+        {"Vireo", u"Vireo", true},
+        {"\xC3\xA9\xE2\x82\xAC", u"\u00E9\u20AC", true},
+        {"\xF0\x9F\x98\x80", u"\U0001F600", true},
+        {"\xC0\xAF", u"\uFFFD\uFFFD", false},                  // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},       // an encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},  // past U+10FFFF
+        {"A\xE2\x82", u"A\uFFFD\uFFFD", false},                 // cut short
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(oleaut::toUtf16(c.utf8), c.utf16) << c.utf8;
+        if (c.roundTrip) {
+            EXPECT_EQ(oleaut::toUtf8(c.utf16), c.utf8);
+        }
+    }
+    EXPECT_EQ(oleaut::toUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");  // unpaired surrogate
 }

@@ -3,12 +3,17 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ndisreq32/miniport.h"
 #include "registry/winreg.h"
 
 namespace ndis {
+
+// The text value `name` of `key` (REG_SZ), whatever its length; nothing when absent or of another
+// type.
+std::optional<std::string> registryText(HKEY key, const char* name);
 
 // Opens the adapter a service's Parameters key names; null with `error` set when it cannot.
 using DriverOpen = std::shared_ptr<Miniport> (*)(HKEY parameters, std::string& error);

@@ -66,14 +66,10 @@ public:
     // The text value, or nullopt-like false when absent; truncated to fit `size` with its NUL.
     bool text(const char* name, char* out, std::size_t size) const {
         out[0] = '\0';
-        DWORD type = 0, len = 0;
-        if (RegQueryValueExA(key_, name, nullptr, &type, nullptr, &len) != ERROR_SUCCESS || type != REG_SZ) return false;
-        std::string value(len, '\0');
-        if (RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &len) != ERROR_SUCCESS)
-            return false;
-        value.resize(std::strlen(value.c_str()));
-        const std::size_t n = std::min(value.size(), size - 1);
-        std::memcpy(out, value.data(), n);
+        const std::optional<std::string> value = ndis::registryText(key_, name);
+        if (!value) return false;
+        const std::size_t n = std::min(value->size(), size - 1);
+        std::memcpy(out, value->data(), n);
         out[n] = '\0';
         return true;
     }
@@ -139,6 +135,17 @@ DWORD adapterRegistryInfo(AdapterRegistryInfo* info, const char* adapterKey) {
 }
 
 }  // namespace
+
+std::optional<std::string> ndis::registryText(HKEY key, const char* name) {
+    DWORD type = 0, len = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &len) != ERROR_SUCCESS || type != REG_SZ) return {};
+    std::string value(len, '\0');
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &len) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return {};
+    value.resize(std::strlen(value.c_str()));
+    return value;
+}
 
 extern "C" {
 
