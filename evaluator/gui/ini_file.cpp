@@ -29,7 +29,10 @@ int IniFile::readInteger(const QString& section, const QString& key, int default
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
-    return settings_.value(section + '/' + key, defaultValue).toString();
+    const QVariant value = settings_.value(section + '/' + key, defaultValue);
+    // An unquoted value with commas, as a hand-edited file has it, reads as a list: keep it whole.
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(", ");
+    return value.toString();
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {

@@ -13,7 +13,8 @@ public:
     explicit IniFile(const QString& path);
     QString path() const { return settings_.fileName(); }
 
-    // A missing key or a value that is not an integer reads as the default.
+    // A missing key or a value that is not an integer reads as the default; a text with commas
+    // reads whole.
     int readInteger(const QString& section, const QString& key, int defaultValue) const;
     QString readString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
     void writeInteger(const QString& section, const QString& key, int value);

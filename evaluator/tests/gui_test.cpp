@@ -176,6 +176,11 @@ TEST_F(GuiTest, TextThatIsNoIntegerIsReportedAndTheActionEnds) {
 }
 
 TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
+    {
+        QFile file(iniPath_);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+        file.write("[RxConfig]\nRxTitle=Bench A, room 2\n");  // written back unchanged
+    }
     TMainForm main(iniPath_, identity_);
     main.show();
     bool hiddenMeanwhile = false;
@@ -195,7 +200,8 @@ TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
     EXPECT_EQ(title, "Receive Data");
     EXPECT_TRUE(main.isVisible());
     QSettings ini(iniPath_, QSettings::IniFormat);
-    EXPECT_TRUE(ini.contains("RxConfig/RxTitle"));
+    EXPECT_EQ(IniFile(iniPath_).readString("RxConfig", "RxTitle"), "Bench A, room 2");
+    EXPECT_EQ(ini.value("RxConfig/RxTitle").typeId(), QMetaType::QString);
     EXPECT_TRUE(main.close());
 }
 
