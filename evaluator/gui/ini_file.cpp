@@ -44,3 +44,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     settings_.setValue(section + '/' + key, value);
     settings_.sync();
 }
+
+QString IniFile::writeError() const {
+    if (settings_.status() != QSettings::AccessError) return {};
+    return QStringLiteral("Cannot write the settings file \"%1\".").arg(settings_.fileName());
+}

@@ -19,6 +19,8 @@ public:
     QString readString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
     void writeInteger(const QString& section, const QString& key, int value);
     void writeString(const QString& section, const QString& key, const QString& value);
+    // Why the settings could not be stored, or empty when every write reached the file.
+    QString writeError() const;
 
 private:
     mutable QSettings settings_;

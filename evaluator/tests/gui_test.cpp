@@ -175,6 +175,15 @@ TEST_F(GuiTest, TextThatIsNoIntegerIsReportedAndTheActionEnds) {
     EXPECT_TRUE(main.close());
 }
 
+TEST_F(GuiTest, SettingsThatCannotBeStoredAreReported) {
+    ASSERT_TRUE(QDir().mkpath(iniPath_));  // a folder where the file should be
+    TMainForm main(iniPath_, identity_);
+    EXPECT_TRUE(main.close());
+    ASSERT_EQ(sink_.texts.size(), 1u);
+    EXPECT_EQ(sink_.texts[0], "Cannot write the settings file \"" + iniPath_ + "\".");
+    QDir(iniPath_).removeRecursively();
+}
+
 TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
     {
         QFile file(iniPath_);
