@@ -276,12 +276,25 @@ TEST_F(GuiTest, StreamToAPortNobodyListensOnReturnsToIdleWithConnectError) {
 
 TEST_F(GuiTest, PacketSizeOutsideThePacketBufferIsRefused) {
     IniFile ini(iniPath_);
-    TXmitForm tx(settings(TestMode::Broadcast, 1500, 20000), ini);
-    tx.show();
-    click(&tx, "StartButton");
-    ASSERT_EQ(sink_.texts.size(), 1u);
-    EXPECT_TRUE(sink_.texts[0].startsWith("Packet size 20000 is out of range")) << sink_.texts[0].toStdString();
-    EXPECT_EQ(text(&tx, "StateValue"), " Idle");
+    for (const TestMode mode : {TestMode::Broadcast, TestMode::Directed, TestMode::Stream}) {
+        sink_.texts.clear();
+        TXmitForm tx(settings(mode, 1500, 20000), ini);
+        tx.show();
+        bool targetAsked = false;  // the refusal comes before the Connect Target dialog
+        auto* guard = new QTimer(&tx);
+        QObject::connect(guard, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<TStartTxForm*>(QApplication::activeModalWidget())) {
+                targetAsked = true;
+                dialog->reject();
+            }
+        });
+        guard->start(10);
+        click(&tx, "StartButton");
+        EXPECT_FALSE(targetAsked) << modeName(mode);
+        ASSERT_EQ(sink_.texts.size(), 1u) << modeName(mode);
+        EXPECT_TRUE(sink_.texts[0].startsWith("Packet size 20000 is out of range")) << sink_.texts[0].toStdString();
+        EXPECT_EQ(text(&tx, "StateValue"), " Idle");
+    }
 }
 
 TEST_F(GuiTest, DoubleClickOnTheHeaderPrintsTheWindow) {
