@@ -25,6 +25,7 @@ struct EventLog {
     std::mutex mutex;
     std::vector<std::string> errors;
     std::string endMessage;
+    std::atomic<bool> started{false};  // statistics run (a stream receiver starts them on accept)
     std::atomic<bool> ended{false};
 
     void take(const RunEvent& event) {
@@ -32,6 +33,8 @@ struct EventLog {
             std::lock_guard lock(mutex);
             std::fprintf(stderr, "%s\n", event.text.c_str());
             errors.push_back(event.text);
+        } else if (event.kind == RunEvent::Kind::Started) {
+            started = true;
         } else if (event.kind == RunEvent::Kind::Ended) {
             std::lock_guard lock(mutex);
             endMessage = event.text;
@@ -77,16 +80,16 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (std::chrono::steady_clock::now() < nextUpdate) continue;
         nextUpdate += std::chrono::seconds(1);
+        if (!log.started) continue;
         const RunState state = run.state();
-        if (state == RunState::Connecting) continue;
         const StatisticsSnapshot snapshot = run.statistics().update(nowMs());
         if (!o.quiet) {
             printFigures(state, snapshot, !o.transmit, stream);
             std::fflush(stdout);
         }
     }
-    const bool wasRunning = run.state() != RunState::Connecting;
     run.stop();
+    const bool wasRunning = log.started;
 
     const std::int64_t at = nowMs();
     const Accumulator total = run.statistics().cumulative();

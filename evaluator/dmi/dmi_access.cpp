@@ -32,7 +32,7 @@ constexpr std::uint32_t kConfirmBufferSize = 4096;
 constexpr std::uint32_t kAttributeBufferSize = 1024;
 
 std::string stringAt(const std::uint8_t* buffer, std::uint32_t size, std::uint32_t offset) {
-    if (offset == 0 || offset + 4 > size) return {};
+    if (offset == 0 || size < 4 || offset > size - 4) return {};  // no wrap-around for offsets near 2^32
     std::uint32_t length = 0;
     std::memcpy(&length, buffer + offset, 4);
     length = std::min(length, size - offset - 4);
@@ -245,7 +245,7 @@ void TDmiAccess::listAttributes(std::uint32_t component, std::uint32_t group,
                               entry.iType, {}};
         const std::uint32_t enumCount = std::min<std::uint32_t>(entry.iEnumCount, 127);
         for (std::uint32_t i = 0; i < enumCount; ++i) {
-            const std::uint32_t offset = entry.oEnumList + i * sizeof(DmiEnumEntry);
+            const std::size_t offset = std::size_t{entry.oEnumList} + i * sizeof(DmiEnumEntry);
             if (offset + sizeof(DmiEnumEntry) > kConfirmBufferSize) break;
             const auto e = fixedAt<DmiEnumEntry>(cnf + offset);
             info.enumeration.push_back({e.iValue, stringAt(cnf, kConfirmBufferSize, e.osName)});

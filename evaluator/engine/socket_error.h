@@ -5,8 +5,6 @@
 namespace airmeter {
 
 inline constexpr int kWsaWouldBlock = 10035;
-inline constexpr int kWsaConnReset = 10054;
-inline constexpr int kWsaConnRefused = 10061;
 
 // Translates a POSIX errno value into the sockets-library error number.
 int wsaError(int posixErrno);

@@ -101,10 +101,13 @@ private:
 
 TransmitRun::~TransmitRun() { stop(); }
 
+std::optional<std::string> TransmitRun::settingsError(const TestSettings& settings) {
+    if (auto error = portError(settings.socketPort)) return error;
+    return packetSizeError(settings.packetSize, settings.unit);
+}
+
 bool TransmitRun::start(const TestSettings& settings, const TxOptions& options) {
-    auto error = portError(settings.socketPort);
-    if (!error) error = packetSizeError(settings.packetSize, settings.unit);
-    if (error) {
+    if (const auto error = settingsError(settings)) {
         reportError(*error);
         return false;
     }

@@ -2,6 +2,9 @@
 // connection.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "socket_util.h"
 #include "test_settings.h"
 #include "traffic_run.h"
@@ -17,6 +20,8 @@ public:
     // events and the set-up carries on; a port or packet size that cannot be used is refused
     // (false).
     bool start(const TestSettings& settings, const TxOptions& options);
+    // Why a run with these settings is refused (port or packet size), or nothing.
+    static std::optional<std::string> settingsError(const TestSettings& settings);
 
     // Packets sent successfully in this run: the next packet's sequence number.
     std::uint32_t sequence() const { return sequence_.load(); }

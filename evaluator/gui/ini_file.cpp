@@ -29,7 +29,10 @@ int IniFile::readInteger(const QString& section, const QString& key, int default
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
-    return settings_.value(section + '/' + key, defaultValue).toString();
+    const QVariant value = settings_.value(section + '/' + key, defaultValue);
+    // An unquoted value with commas, as a hand-edited file has it, reads as a list: keep it whole.
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(", ");
+    return value.toString();
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
@@ -40,4 +43,9 @@ void IniFile::writeInteger(const QString& section, const QString& key, int value
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     settings_.setValue(section + '/' + key, value);
     settings_.sync();
+}
+
+QString IniFile::writeError() const {
+    if (settings_.status() != QSettings::AccessError) return {};
+    return QStringLiteral("Cannot write the settings file \"%1\".").arg(settings_.fileName());
 }

@@ -13,11 +13,14 @@ public:
     explicit IniFile(const QString& path);
     QString path() const { return settings_.fileName(); }
 
-    // A missing key or a value that is not an integer reads as the default.
+    // A missing key or a value that is not an integer reads as the default; a text with commas
+    // reads whole.
     int readInteger(const QString& section, const QString& key, int defaultValue) const;
     QString readString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
     void writeInteger(const QString& section, const QString& key, int value);
     void writeString(const QString& section, const QString& key, const QString& value);
+    // Why the settings could not be stored, or empty when every write reached the file.
+    QString writeError() const;
 
 private:
     mutable QSettings settings_;

@@ -202,6 +202,7 @@ bool TMainForm::writeMainConfig() {
     ini_.writeInteger("MainConfig", "PktSize", *size);
     ini_.writeInteger("MainConfig", "PktUnit", unit_->currentIndex());
     ini_.writeString("MainConfig", "BroadcastAddr", broadcastAddress_);
+    if (const QString error = ini_.writeError(); !error.isEmpty()) messages().showMessage(this, error);
     return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -79,15 +79,17 @@ void TTestForm::test() {
 }
 
 void TTestForm::save() {
-    QFile file(outputPath_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Written beside the old file and put in its place only once complete, so a failed write
+    // leaves the earlier listing whole.
+    QSaveFile file(outputPath_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         messages().showMessage(this, QString("Cannot create file \"%1\". %2").arg(outputPath_, file.errorString()));
         return;
     }
     QTextStream out(&file);
     for (int i = 0; i < list_->count(); ++i) out << list_->item(i)->text() << '\n';
     out.flush();
-    if (file.error() != QFileDevice::NoError) {
+    if (out.status() != QTextStream::Ok || !file.commit()) {
         messages().showMessage(this, QString("Cannot write file \"%1\". %2").arg(outputPath_, file.errorString()));
     }
 }

@@ -109,6 +109,7 @@ int TTrafficForm::runModal() {
     readConfig();
     const int result = exec();
     writeConfig();
+    if (const QString error = ini_.writeError(); !error.isEmpty()) messages().showMessage(this, error);
     return result;
 }
 

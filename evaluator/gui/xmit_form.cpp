@@ -1,5 +1,6 @@
 #include "xmit_form.h"
 
+#include "message_sink.h"
 #include "start_tx_form.h"
 
 using namespace airmeter;
@@ -27,6 +28,11 @@ void TXmitForm::writeConfig() {
 }
 
 void TXmitForm::startRun() {
+    // Settings no run can use are refused before the target is asked for.
+    if (const auto error = TransmitRun::settingsError(settings_)) {
+        messages().showMessage(this, QString::fromStdString(*error));
+        return;
+    }
     if (settings_.mode != TestMode::Broadcast) {
         TStartTxForm target(QString::fromStdString(options_.targetHost), this);
         if (target.exec() != QDialog::Accepted) return;

@@ -10,8 +10,6 @@ public:
     TXmitForm(const airmeter::TestSettings& settings, IniFile& ini, QWidget* parent = nullptr);
     ~TXmitForm() override;
 
-    const airmeter::TxOptions& options() const { return options_; }
-
 protected:
     airmeter::TrafficRun& run() override { return run_; }
     void startRun() override;

@@ -175,7 +175,21 @@ TEST_F(GuiTest, TextThatIsNoIntegerIsReportedAndTheActionEnds) {
     EXPECT_TRUE(main.close());
 }
 
+TEST_F(GuiTest, SettingsThatCannotBeStoredAreReported) {
+    ASSERT_TRUE(QDir().mkpath(iniPath_));  // a folder where the file should be
+    TMainForm main(iniPath_, identity_);
+    EXPECT_TRUE(main.close());
+    ASSERT_EQ(sink_.texts.size(), 1u);
+    EXPECT_EQ(sink_.texts[0], "Cannot write the settings file \"" + iniPath_ + "\".");
+    QDir(iniPath_).removeRecursively();
+}
+
 TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
+    {
+        QFile file(iniPath_);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+        file.write("[RxConfig]\nRxTitle=Bench A, room 2\n");  // written back unchanged
+    }
     TMainForm main(iniPath_, identity_);
     main.show();
     bool hiddenMeanwhile = false;
@@ -195,7 +209,8 @@ TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
     EXPECT_EQ(title, "Receive Data");
     EXPECT_TRUE(main.isVisible());
     QSettings ini(iniPath_, QSettings::IniFormat);
-    EXPECT_TRUE(ini.contains("RxConfig/RxTitle"));
+    EXPECT_EQ(IniFile(iniPath_).readString("RxConfig", "RxTitle"), "Bench A, room 2");
+    EXPECT_EQ(ini.value("RxConfig/RxTitle").typeId(), QMetaType::QString);
     EXPECT_TRUE(main.close());
 }
 
@@ -261,12 +276,25 @@ TEST_F(GuiTest, StreamToAPortNobodyListensOnReturnsToIdleWithConnectError) {
 
 TEST_F(GuiTest, PacketSizeOutsideThePacketBufferIsRefused) {
     IniFile ini(iniPath_);
-    TXmitForm tx(settings(TestMode::Broadcast, 1500, 20000), ini);
-    tx.show();
-    click(&tx, "StartButton");
-    ASSERT_EQ(sink_.texts.size(), 1u);
-    EXPECT_TRUE(sink_.texts[0].startsWith("Packet size 20000 is out of range")) << sink_.texts[0].toStdString();
-    EXPECT_EQ(text(&tx, "StateValue"), " Idle");
+    for (const TestMode mode : {TestMode::Broadcast, TestMode::Directed, TestMode::Stream}) {
+        sink_.texts.clear();
+        TXmitForm tx(settings(mode, 1500, 20000), ini);
+        tx.show();
+        bool targetAsked = false;  // the refusal comes before the Connect Target dialog
+        auto* guard = new QTimer(&tx);
+        QObject::connect(guard, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<TStartTxForm*>(QApplication::activeModalWidget())) {
+                targetAsked = true;
+                dialog->reject();
+            }
+        });
+        guard->start(10);
+        click(&tx, "StartButton");
+        EXPECT_FALSE(targetAsked) << modeName(mode);
+        ASSERT_EQ(sink_.texts.size(), 1u) << modeName(mode);
+        EXPECT_TRUE(sink_.texts[0].startsWith("Packet size 20000 is out of range")) << sink_.texts[0].toStdString();
+        EXPECT_EQ(text(&tx, "StateValue"), " Idle");
+    }
 }
 
 TEST_F(GuiTest, DoubleClickOnTheHeaderPrintsTheWindow) {
