@@ -45,12 +45,6 @@ Adapter::~Adapter() {
     vireo_.reset();
 }
 
-HRESULT Adapter::getText(const std::u16string& text, BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(text);
-    return S_OK;
-}
-
 HRESULT Adapter::setText(std::u16string& text, BSTR newVal) {
     text = fromBstr(newVal);
     return S_OK;

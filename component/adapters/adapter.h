@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/text.h"
 #include "direzo/adapters.h"
 #include "direzo/vireo.h"
 #include "server/module.h"
@@ -20,13 +21,13 @@ public:
     Adapter();
     ~Adapter() override;
 
-    HRESULT get_SymbolicLink(BSTR* pVal) override { return getText(symbolicLink_, pVal); }
-    HRESULT get_ProductName(BSTR* pVal) override { return getText(productName_, pVal); }
-    HRESULT get_Description(BSTR* pVal) override { return getText(description_, pVal); }
-    HRESULT get_Title(BSTR* pVal) override { return getText(title_, pVal); }
-    HRESULT get_ServiceName(BSTR* pVal) override { return getText(serviceName_, pVal); }
-    HRESULT get_Label(BSTR* pVal) override { return getText(label_, pVal); }
-    HRESULT get_Enumerator(BSTR* pVal) override { return getText(enumerator_, pVal); }
+    HRESULT get_SymbolicLink(BSTR* pVal) override { return copyText(symbolicLink_, pVal); }
+    HRESULT get_ProductName(BSTR* pVal) override { return copyText(productName_, pVal); }
+    HRESULT get_Description(BSTR* pVal) override { return copyText(description_, pVal); }
+    HRESULT get_Title(BSTR* pVal) override { return copyText(title_, pVal); }
+    HRESULT get_ServiceName(BSTR* pVal) override { return copyText(serviceName_, pVal); }
+    HRESULT get_Label(BSTR* pVal) override { return copyText(label_, pVal); }
+    HRESULT get_Enumerator(BSTR* pVal) override { return copyText(enumerator_, pVal); }
     HRESULT setSymbolicLink(BSTR newVal) override { return setText(symbolicLink_, newVal); }
     HRESULT setProductName(BSTR newVal) override { return setText(productName_, newVal); }
     HRESULT setDescription(BSTR newVal) override { return setText(description_, newVal); }
@@ -44,7 +45,6 @@ public:
     HRESULT InitializeVireoObj() override;
 
 private:
-    static HRESULT getText(const std::u16string& text, BSTR* pVal);
     static HRESULT setText(std::u16string& text, BSTR newVal);
     bool probeVela();
 

@@ -47,15 +47,11 @@ HRESULT BBPReg::put_BBPType(LONG newVal) {
 }
 
 HRESULT BBPReg::get_Id(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(id_);
-    return S_OK;
+    return copyText(id_, pVal);
 }
 
 HRESULT BBPReg::get_Key(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(key_);
-    return S_OK;
+    return copyText(key_, pVal);
 }
 
 HRESULT BBPReg::get_No(LONG* pVal) {

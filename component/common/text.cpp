@@ -10,6 +10,12 @@ namespace direzo {
 
 std::u16string fromBstr(BSTR text) { return text ? std::u16string(text, SysStringLen(text)) : std::u16string(); }
 
+HRESULT copyText(std::u16string_view text, BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = toBstr(text);
+    return S_OK;
+}
+
 BSTR toBstr(std::u16string_view text) { return SysAllocStringLen(text.data(), UINT(text.size())); }
 
 std::string toAnsi(std::u16string_view text) { return oleaut::toUtf8(text); }

@@ -11,6 +11,8 @@ namespace direzo {
 
 std::u16string fromBstr(BSTR text);  // a null BSTR is the empty text
 BSTR toBstr(std::u16string_view text);
+// A text getter's body: a fresh copy of text into *pVal (E_POINTER for a null pVal).
+HRESULT copyText(std::u16string_view text, BSTR* pVal);
 std::string toAnsi(std::u16string_view text);
 std::u16string fromAnsi(std::string_view text);
 // The text with the letters a to z in upper case (record and register names, collection keys).

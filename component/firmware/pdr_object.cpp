@@ -40,9 +40,7 @@ HRESULT PDR::get_Code(SHORT* pVal) {
 }
 
 HRESULT PDR::get_Key(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(key_);
-    return S_OK;
+    return copyText(key_, pVal);
 }
 
 HRESULT PDR::get_Length(SHORT* pVal) {
@@ -52,9 +50,7 @@ HRESULT PDR::get_Length(SHORT* pVal) {
 }
 
 HRESULT PDR::get_Description(BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(description_);
-    return S_OK;
+    return copyText(description_, pVal);
 }
 
 HRESULT PDR::put_Description(BSTR newVal) {

@@ -14,12 +14,6 @@ namespace {
 // Records from this number on are information records (type 1); below it configuration (type 0).
 constexpr WORD kFirstInformationRecord = 0xFD00;
 
-HRESULT copyText(const std::u16string& text, BSTR* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = toBstr(text);
-    return S_OK;
-}
-
 // Record numbers and length words are 16-bit; other values are refused, not cut.
 HRESULT storeWord(LONG value, WORD& field) {
     if (value < 0 || value > 0xFFFF) return S_FALSE;
