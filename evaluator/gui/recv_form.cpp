@@ -10,9 +10,12 @@ TRecvForm::~TRecvForm() {
     run_.stop();
 }
 
-void TRecvForm::readConfig() { title_ = ini_.readString("RxConfig", "RxTitle"); }
+void TRecvForm::readConfig() { title_ = ini_.read().value("RxConfig", "RxTitle").value_or(""); }
 
-void TRecvForm::writeConfig() { ini_.writeString("RxConfig", "RxTitle", title_); }
+// RxTitle is only ever edited in the file: added when missing, otherwise left as it is.
+void TRecvForm::writeConfig() {
+    ini_.update([this](IniDocument& file) { return file.setDefault("RxConfig", "RxTitle", title_); });
+}
 
 void TRecvForm::startRun() {
     clearResults();

@@ -107,10 +107,15 @@ TTrafficForm::TTrafficForm(bool transmit, const TestSettings& settings, IniFile&
 
 int TTrafficForm::runModal() {
     readConfig();
+    showSettingsMessages();
     const int result = exec();
     writeConfig();
-    if (const QString error = ini_.writeError(); !error.isEmpty()) messages().showMessage(this, error);
+    showSettingsMessages();
     return result;
+}
+
+void TTrafficForm::showSettingsMessages() {
+    if (const QString text = ini_.takeMessages(); !text.isEmpty()) messages().showMessage(this, text);
 }
 
 EventSink TTrafficForm::eventSink() {

@@ -42,6 +42,7 @@ protected:
     IniFile& ini_;
 
 private:
+    void showSettingsMessages();
     void handle(const airmeter::RunEvent& event);
     void showState(airmeter::RunState state);
     void update();
