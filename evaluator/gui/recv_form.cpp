@@ -6,8 +6,7 @@ TRecvForm::TRecvForm(const TestSettings& settings, IniFile& ini, QWidget* parent
     : TTrafficForm(false, settings, ini, parent), run_(eventSink()) {}
 
 TRecvForm::~TRecvForm() {
-    hide();  // stops a run while this window is still whole
-    run_.stop();
+    run_.stop();  // while this window is still whole
 }
 
 void TRecvForm::readConfig() { title_ = ini_.read().value("RxConfig", "RxTitle").value_or(""); }

@@ -192,8 +192,7 @@ bool TTrafficForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TTrafficForm::hideEvent(QHideEvent* event) {
-    // A window that goes away takes its run with it.
+void TTrafficForm::done(int result) {
     if (run().state() != RunState::Idle) stopRun();
-    QDialog::hideEvent(event);
+    QDialog::done(result);
 }

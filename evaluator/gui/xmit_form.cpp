@@ -11,8 +11,7 @@ TXmitForm::TXmitForm(const TestSettings& settings, IniFile& ini, QWidget* parent
     : TTrafficForm(true, settings, ini, parent), run_(eventSink()) {}
 
 TXmitForm::~TXmitForm() {
-    hide();  // stops a run while this window is still whole
-    run_.stop();
+    run_.stop();  // while this window is still whole
 }
 
 void TXmitForm::readConfig() {

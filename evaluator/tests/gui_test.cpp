@@ -228,6 +228,32 @@ TEST_P(WindowExchange, TransmitAndReceiveWindowsAgreeOnTheTraffic) {
 INSTANTIATE_TEST_SUITE_P(Modes, WindowExchange,
                          ::testing::Values(TestMode::Broadcast, TestMode::Directed, TestMode::Stream));
 
+TEST_F(GuiTest, MinimisingAWindowKeepsItsRunOnlyClosingEndsIt) {
+    const int port = freeLoopbackPort(SOCK_DGRAM);
+    IniFile ini(iniPath_);
+    TRecvForm rx(settings(TestMode::Directed, port), ini);
+    TXmitForm tx(settings(TestMode::Broadcast, port), ini);
+    for (TTrafficForm* form : {static_cast<TTrafficForm*>(&rx), static_cast<TTrafficForm*>(&tx)}) {
+        form->show();
+        click(form, "StartButton");
+        ASSERT_NE(text(form, "StateValue").toStdString(), " Idle");
+        form->showMinimized();
+        ASSERT_TRUE(waitUntil([&] { return form->isMinimized(); }));
+        QApplication::processEvents();
+        EXPECT_NE(text(form, "StateValue").toStdString(), " Idle") << form->windowTitle().toStdString();
+        form->showNormal();
+        EXPECT_NE(text(form, "StateValue").toStdString(), " Idle") << form->windowTitle().toStdString();
+        form->close();
+        EXPECT_EQ(text(form, "StateValue"), " Idle") << form->windowTitle().toStdString();
+    }
+    TTestForm dmi(scratch("minimised.OUT"));
+    dmi.show();
+    dmi.showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return dmi.isMinimized(); }));
+    EXPECT_TRUE(dmi.isVisible());
+    EXPECT_TRUE(sink_.texts.empty()) << sink_.texts.front().toStdString();
+}
+
 TEST_F(GuiTest, StreamToAPortNobodyListensOnReturnsToIdleWithConnectError) {
     IniFile ini(iniPath_);
     TXmitForm tx(settings(TestMode::Stream, freeLoopbackPort(SOCK_STREAM)), ini);
