@@ -158,6 +158,8 @@ void TTrafficForm::showState(RunState state) {
 
 void TTrafficForm::stopRun() {
     run().stop();
+    // The final figures, not those of the last tick.
+    if (timer_.isActive()) update();
     timer_.stop();
     if (transmit_) setRemote({});
     showState(RunState::Idle);

@@ -218,6 +218,8 @@ TEST_P(WindowExchange, TransmitAndReceiveWindowsAgreeOnTheTraffic) {
     EXPECT_TRUE(tx.findChild<QPushButton*>("StartButton")->isEnabled());
     if (stream) {
         ASSERT_TRUE(waitUntil([&] { return text(&rx, "StateValue") == " Idle"; }));  // the peer closed
+        // Both windows show their final figures: every byte sent arrived.
+        EXPECT_EQ(text(&rx, "BytesCumulative").toStdString(), text(&tx, "BytesCumulative").toStdString());
     } else {
         click(&rx, "StopButton");
     }
