@@ -85,7 +85,7 @@ TEST_F(RecordBrowser, ListsEveryRecordWithItsDescription) {
     EXPECT_EQ(shown.mid(0, 4), QStringList({"Rid Length = 18", "Rid Type = Configuration Rid",
                                             "Rid Description = Identification Name for Diagnostics",
                                             QString(55, u'_')}));
-    EXPECT_TRUE(shown[4].startsWith(" ~ ~ I V E R")) << shown[4].toStdString();  // count word 18, "VI" "RE"
+    EXPECT_TRUE(shown[4].startsWith(" ~ ~ V I R E O")) << shown[4].toStdString();  // count word 18, then the text
 
     child<QRadioButton>(form, "DispOpt(3)")->click();
     EXPECT_EQ(lines(child<QListWidget>(form, "RidLst")).mid(4), QStringList({"VIREO STATION 0002"}));
