@@ -4,6 +4,11 @@
 #include <cstdio>
 
 #include "main_frm.h"
+#if __has_include("alderfrm.h")
+#include "alderfrm.h"
+#include "birchfrm.h"
+#define KESTVIEW_HAS_BBP 1
+#endif
 #include "oleaut/objbase.h"
 
 int main(int argc, char** argv) {
@@ -50,7 +55,12 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        kestview::MainFrm window(console);
+        kestview::WindowOpeners openers;
+#ifdef KESTVIEW_HAS_BBP
+        openers.alderEditor = [](kestview::Console& c) { (new kestview::alderfrm(c, c.mainWindow()))->show(); };
+        openers.birchEditor = [](kestview::Console& c) { (new kestview::birchfrm(c, c.mainWindow()))->show(); };
+#endif
+        kestview::MainFrm window(console, std::move(openers));
         window.show();
         status = QApplication::exec();
     }
