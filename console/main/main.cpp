@@ -8,6 +8,8 @@
 #include "rid_form.h"
 #include "sweep_frm.h"
 #include "tally_frm.h"
+#include "alderfrm.h"
+#include "birchfrm.h"
 #include "oleaut/objbase.h"
 
 int main(int argc, char** argv) {
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
         openers.commandWindow = [](kestview::Console& c) { (new kestview::cmdsFrm(c, c.mainWindow()))->show(); };
         openers.tallies = [](kestview::Console& c) { (new kestview::TallyFrm(c, c.mainWindow()))->show(); };
         openers.sweepResults = [](kestview::Console& c) { (new kestview::SweepFrm(c, c.mainWindow()))->show(); };
+        openers.alderEditor = [](kestview::Console& c) { (new kestview::alderfrm(c, c.mainWindow()))->show(); };
+        openers.birchEditor = [](kestview::Console& c) { (new kestview::birchfrm(c, c.mainWindow()))->show(); };
         kestview::MainFrm window(console, std::move(openers));
         window.show();
         status = QApplication::exec();
