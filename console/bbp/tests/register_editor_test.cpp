@@ -274,6 +274,3 @@ TEST_F(EditorTest, BirchRoundTripsIncludeTheShadowTable) {
         for (const auto& [id, value] : saved) EXPECT_EQ(reg(id), value) << name << " " << id.toStdString();
     }
 }
-
-// The font library keeps caches for the life of the process, which the leak checker would report.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
