@@ -3,6 +3,7 @@
 // apartment. The collections it handed out are kept until the apartment ends (for a remote
 // client: its connection closes), and then every adapter still open in them has its test mode
 // stopped and is closed, so a client that went away leaves no adapter transmitting.
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "oleaut/objbase.h"
 #include "oleaut/oleauto.h"
 #include "oleaut/server_registration.h"
+#include "oleaut/utf.h"
 
 namespace farlink {
 
@@ -66,7 +68,7 @@ void closeOpenAdapters(IDispatch* collection) {
         if (FAILED(callByName(collection, u"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {index}, &item))) continue;
         ComPtr<IDispatch> adapter = dispatchOf(item);
         if (!adapter || FAILED(callByName(adapter.get(), u"IsOpen", DISPATCH_PROPERTYGET, {}, &open))) continue;
-        const bool isOpen = open.vt == VT_BOOL && open.boolVal;
+        const bool isOpen = SUCCEEDED(VariantChangeType(&open, &open, 0, VT_I4)) && open.lVal != 0;
         VariantClear(&open);
         if (!isOpen) continue;
         VARIANT vireoValue;
@@ -78,7 +80,14 @@ void closeOpenAdapters(IDispatch* collection) {
                 mode.vt = VT_I4;
                 callByName(vireo.get(), u"StopTest", DISPATCH_METHOD, {mode});
             }
-        callByName(adapter.get(), u"Close", DISPATCH_METHOD);
+        const HRESULT closed = callByName(adapter.get(), u"Close", DISPATCH_METHOD);
+        VARIANT key;
+        VariantInit(&key);
+        callByName(adapter.get(), u"Enumerator", DISPATCH_PROPERTYGET, {}, &key);
+        const std::string name = key.vt == VT_BSTR && key.bstrVal ? oleaut::toUtf8(key.bstrVal) : "?";
+        VariantClear(&key);
+        std::cerr << "FarLink.clsAdapters: adapter " << name << " was left open: test mode stopped, "
+                  << (SUCCEEDED(closed) ? "closed" : "close failed") << std::endl;
     }
 }
 
