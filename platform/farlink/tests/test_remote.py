@@ -168,3 +168,25 @@ for handle in list(range(1, 200)) + [0x7FFFFFFF]:
         pass
 print("nothing reached" if reached == 0 else f"{reached} sessions reached")
 """
+
+
+def test_malformed_and_oversized_messages_close_only_their_connection(exporter):
+    import socket
+    import ssl
+    import struct
+    credential = str(CLIENT / "farlink" / "client.pem")
+    context = ssl.create_default_context(cafile=credential)
+    context.load_cert_chain(credential)
+    garbage = struct.pack("<II", 0, 1 << 28) + b"\xff" * 64          # one segment of 2 GiB
+    for payload, secured in ((b"GET / HTTP/1.0\r\n\r\n", False), (garbage, True)):
+        with socket.create_connection(("127.0.0.1", exporter.port), timeout=5) as raw:
+            s = context.wrap_socket(raw, server_hostname="farlinkd") if secured else raw
+            s.sendall(payload)
+            try:
+                while s.recv(1024):  # at most a goodbye; then the exporter closes (a time-out fails)
+                    pass
+            except (ConnectionError, ssl.SSLError):
+                pass
+    assert exporter.wait_for_log("refused: ")
+    assert exporter.wait_for_log("connection failed") or exporter.wait_for_log("closed; its objects")
+    assert remote_adapters(exporter.address).Count == 4
