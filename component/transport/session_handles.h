@@ -3,7 +3,9 @@
 // An object that receives a session keeps its handle, not a pointer, and looks the session up on
 // every use; once the Adapter that owns the session is released the lookup finds nothing, so a
 // sub-object that outlives its Adapter (or a script passing an arbitrary number) never reaches a
-// deleted session. Handle 0 is never issued and means "no session".
+// deleted session. Handle 0 is never issued and means "no session". Handles are random and
+// valid only in the apartment (thread) that opened the session: another apartment's objects, a
+// remote client's among them, find nothing through them.
 #pragma once
 
 #include "win32/basetypes.h"

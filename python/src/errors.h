@@ -12,9 +12,6 @@ namespace pyoleaut {
 
 namespace py = pybind11;
 
-// Statuses this module reports that the runtime's headers do not name.
-constexpr HRESULT RPC_E_WRONG_THREAD = hresult(0x8001010E);
-
 // A failure status with the texts of the error object (or of the status itself when the object
 // set none). Translated to oleaut.Error at the module boundary.
 struct AutomationError {

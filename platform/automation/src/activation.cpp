@@ -1,4 +1,5 @@
 // Class lookup through HKEY_CLASSES_ROOT and object creation in in-process servers.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
@@ -32,6 +33,21 @@ bool namesAnotherHost(const COSERVERINFO* server) {
     const std::string full = host;
     const std::string shortName = full.substr(0, full.find('.'));
     return !equalsIgnoreCase(name, full) && !equalsIgnoreCase(name, shortName);
+}
+
+// The remote provider's activation entry, from the library beside this one; null when it is not
+// installed (then no server answers).
+using RemoteActivation = HRESULT (*)(REFCLSID, const OLECHAR*, DWORD, MULTI_QI*);
+RemoteActivation remoteActivation() {
+    static const RemoteActivation entry = []() -> RemoteActivation {
+        Dl_info self{};
+        if (!dladdr(reinterpret_cast<void*>(&CoCreateInstanceEx), &self) || !self.dli_fname) return nullptr;
+        std::string path = self.dli_fname;
+        path = path.substr(0, path.find_last_of('/') + 1) + "libfarlink.so";
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);  // kept for the process's life
+        return library ? reinterpret_cast<RemoteActivation>(dlsym(library, "FarLinkCreateInstanceEx")) : nullptr;
+    }();
+    return entry;
 }
 
 }  // namespace
@@ -112,7 +128,11 @@ HRESULT CoCreateInstanceEx(REFCLSID clsid, IUnknown* punkOuter, DWORD dwClsCtx, 
         return hr;
     };
     if (!apartmentInitialised()) return failAll(CO_E_NOTINITIALIZED);
-    if (namesAnotherHost(pServerInfo)) return failAll(RPC_S_SERVER_UNAVAILABLE);  // no remote provider answers
+    if (namesAnotherHost(pServerInfo)) {
+        if (punkOuter) return failAll(CLASS_E_NOAGGREGATION);
+        const RemoteActivation remote = remoteActivation();
+        return remote ? remote(clsid, pServerInfo->pwszName, dwCount, pResults) : failAll(RPC_S_SERVER_UNAVAILABLE);
+    }
     // This host, named or not: in process.
     const DWORD context = pServerInfo && pServerInfo->pwszName ? dwClsCtx | CLSCTX_INPROC_SERVER : dwClsCtx;
     ComPtr<IUnknown> object;

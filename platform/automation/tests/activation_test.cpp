@@ -246,14 +246,6 @@ TEST_F(Activation, CreateInstanceExOnThisHostAndElsewhere) {
     EXPECT_EQ(qi[2].pItf, nullptr);
     for (int i = 0; i < 2; ++i) qi[i].pItf->Release();
 
-    std::u16string remote = u"127.0.0.1";
-    COSERVERINFO elsewhere{0, remote.data(), nullptr, 0};
-    EXPECT_EQ(CoCreateInstanceEx(CLSID_TestObj, nullptr, CLSCTX_REMOTE_SERVER, &elsewhere, 2, qi),
-              RPC_S_SERVER_UNAVAILABLE);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(qi[i].hr, RPC_S_SERVER_UNAVAILABLE);
-        EXPECT_EQ(qi[i].pItf, nullptr);
-    }
     EXPECT_EQ(CoCreateInstanceEx(CLSID_TestObj, nullptr, CLSCTX_ALL, nullptr, 0, qi), E_INVALIDARG);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,10 @@ private:
     std::atomic<long> objects_{0};
     std::atomic<long> locks_{0};
 };
+
+// Runs `work` when the calling thread's apartment ends (its last CoUninitialize), before the
+// apartment's error object goes: a server's way to release what it kept for that apartment.
+void atApartmentExit(std::function<void()> work);
 
 // Sets the thread's error object: description, source, interface; no help file.
 void setErrorInfo(std::u16string_view description, std::u16string_view source, REFIID iid);

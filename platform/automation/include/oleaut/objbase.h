@@ -40,8 +40,10 @@ void CoTaskMemFree(void* pv);
 // through its DllGetClassObject.
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void* pvReserved, REFIID riid, void** ppv);
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, void** ppv);
-// With a server name other than this host: served by the remote provider once it exists; until
-// then every MULTI_QI fails with RPC_S_SERVER_UNAVAILABLE.
+// With a server name other than this host's own ("localhost", an address, another host's name,
+// optionally ":port"): served by the remote provider (libfarlink beside this library), which
+// reaches the host's object exporter; without it every MULTI_QI fails with
+// RPC_S_SERVER_UNAVAILABLE.
 HRESULT CoCreateInstanceEx(REFCLSID clsid, IUnknown* punkOuter, DWORD dwClsCtx, COSERVERINFO* pServerInfo,
                            DWORD dwCount, MULTI_QI* pResults);
 // Unloads every loaded server library whose DllCanUnloadNow answers S_OK.

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""One status-refresh tick (six GetAsInteger and one RidStringValue) and a 200 KB firmware
+download, through the remote provider over TLS on 127.0.0.1 and in process.
+
+Goal: the median remote tick under 1 ms."""
+import json
+import os
+import pathlib
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TICKS = 2000
+FLASHES = 3
+INTEGER_RECORDS = [("FDC1", 1), ("FC84", 1), ("FC00", 1), ("FD43", 1), ("FD43", 2), ("FD40", 1)]
+
+
+def measure(host, image):
+    import oleaut
+    if host:
+        adapters = oleaut.Dispatch("FarLink.clsAdapters", host).Adapters()
+    else:
+        adapters = oleaut.Dispatch("OruDirEzo.Adapters")
+    adapter = adapters.Item("0001")
+    assert adapter.Open() == 1
+    vireo = adapter.Vireo
+    rids = vireo.RIDs
+    polled = [(rids.Item(r), i) for r, i in INTEGER_RECORDS]
+    ssid = rids.Item("FC02")
+    ticks = []
+    for _ in range(TICKS):
+        start = time.perf_counter()
+        for rid, index in polled:
+            rid.GetAsInteger(index)
+        ssid.RidStringValue
+        ticks.append(time.perf_counter() - start)
+    firmware = vireo.Firmware
+    assert firmware.LoadHEXFile(image) == 1
+    flashes = []
+    for _ in range(FLASHES):
+        start = time.perf_counter()
+        assert firmware.FlashImage() == 1
+        flashes.append(time.perf_counter() - start)
+    adapter.Close()
+    ticks.sort()
+    return {"tick_median_ms": 1000 * statistics.median(ticks), "tick_p99_ms": 1000 * ticks[int(0.99 * len(ticks))],
+            "flash_median_ms": 1000 * statistics.median(flashes)}
+
+
+def main(build):
+    build = pathlib.Path(build)
+    tool = lambda name: str(build / "bin" / name)
+    lib = lambda name: str(build / "lib" / name)
+    source = pathlib.Path(__file__).resolve().parent.parent
+    scratch = pathlib.Path(tempfile.mkdtemp(prefix="farlink-bench-"))
+    host_env = dict(os.environ, ORU_REGISTRY=str(scratch / "host.reg"), ORU_BENCH_STATE=str(scratch / "state"),
+                    FARLINK_CONFIG_DIR=str(scratch / "keys"), PYTHONPATH=str(build / "python"))
+    client_env = dict(host_env, ORU_REGISTRY=str(scratch / "client.reg"), FARLINK_CONFIG_DIR=str(scratch / "client"))
+    quiet = dict(check=True, stdout=subprocess.DEVNULL)
+    exporter = None
+    try:
+        for env in (host_env, client_env):
+            for library in ("liboruDirEzo.so", "libfarlink_provider.so"):
+                subprocess.run([tool("oru-regsvr"), lib(library)], env=env, **quiet)
+        subprocess.run([tool("vireo-bench"), "install", str(source / "sim" / "benches" / "default.json")], env=host_env, **quiet)
+        subprocess.run([tool("farlinkd"), "--init"], env=host_env, **quiet)
+        (scratch / "client").mkdir()
+        shutil.copy(scratch / "keys" / "client.pem", scratch / "client" / "client.pem")
+        image = scratch / "STA7_1.HEX"
+        subprocess.run([tool("oru-fwimage"), "-o", str(image), "--station", "7:1:3:2", "--code-bytes", "200000"], **quiet)
+        log = open(scratch / "farlinkd.log", "w")
+        exporter = subprocess.Popen([tool("farlinkd"), "--listen", "127.0.0.1", "--port", "0"], env=host_env,
+                                    stderr=log, stdout=subprocess.DEVNULL)
+        port = None
+        for _ in range(500):
+            text = (scratch / "farlinkd.log").read_text()
+            if "listening on 127.0.0.1:" in text:
+                port = int(text.split("listening on 127.0.0.1:")[1].split()[0])
+                break
+            time.sleep(0.01)
+        results = {}
+        for name, env, host in (("in process", host_env, ""), ("remote over TLS", client_env, f"127.0.0.1:{port}")):
+            out = subprocess.run([sys.executable, __file__, "--measure", host, str(image)], env=env,
+                                 stdout=subprocess.PIPE, text=True, check=True)
+            results[name] = json.loads(out.stdout)
+        print("farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue), 200 KB flash")
+        for name, r in results.items():
+            print(f"  {name:<16} tick median {r['tick_median_ms']:.3f} ms  p99 {r['tick_p99_ms']:.3f} ms"
+                  f"  flash {r['flash_median_ms']:.1f} ms")
+        goal = results["remote over TLS"]["tick_median_ms"] < 1.0
+        print(f"  goal (remote median under 1 ms): {'met' if goal else 'NOT met'}")
+    finally:
+        if exporter:
+            exporter.terminate()
+            exporter.wait(10)
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "--measure":
+        print(json.dumps(measure(sys.argv[2], sys.argv[3])))
+    else:
+        main(sys.argv[1])

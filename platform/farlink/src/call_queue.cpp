@@ -1,0 +1,60 @@
+#include "call_queue.h"
+
+namespace farlink {
+
+bool CallQueue::post(kj::Function<void()> call) {
+    if (pending_.size() >= maxPending_) return false;
+    pending_.push_back(kj::mv(call));
+    wake();
+    return true;
+}
+
+void CallQueue::postAlways(kj::Function<void()> work) {
+    pending_.push_back(kj::mv(work));
+    wake();
+}
+
+void CallQueue::drain() {
+    while (!pending_.empty()) {
+        kj::Function<void()> call = kj::mv(pending_.front());
+        pending_.pop_front();
+        call();
+    }
+}
+
+void CallQueue::wake() {
+    KJ_IF_MAYBE(w, waiter_) {
+        (*w)->fulfill();
+        waiter_ = nullptr;
+    }
+}
+
+void CallQueue::serveUntil(const bool& done) {
+    while (!done) {
+        if (!pending_.empty()) {
+            kj::Function<void()> call = kj::mv(pending_.front());
+            pending_.pop_front();
+            call();
+            continue;
+        }
+        auto paf = kj::newPromiseAndFulfiller<void>();
+        waiter_ = kj::mv(paf.fulfiller);
+        paf.promise.wait(waitScope_);
+    }
+}
+
+void CallQueue::await(kj::Promise<void> promise, kj::Maybe<kj::Duration> limit) {
+    kj::Maybe<kj::Exception> failure;
+    bool done = false;
+    auto watched = watch(kj::mv(promise), limit)
+                       .then([]() {}, [&](kj::Exception&& e) { failure = kj::mv(e); })
+                       .then([&]() {
+                           done = true;
+                           wake();
+                       })
+                       .eagerlyEvaluate(nullptr);
+    serveUntil(done);
+    KJ_IF_MAYBE(e, failure) { kj::throwFatalException(kj::mv(*e)); }
+}
+
+}  // namespace farlink

@@ -1,0 +1,192 @@
+"""The component's objects on a remote host, through FarLink.clsAdapters and farlinkd."""
+import gc
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pytest
+from conftest import CLIENT, SCRATCH, BUILD
+
+import oleaut
+
+RPC_E_DISCONNECTED = 0x80010108
+CO_E_SERVER_EXEC_FAILURE = 0x80080005
+E_ACCESSDENIED = 0x80070005
+
+
+def remote_adapters(address):
+    return oleaut.Dispatch("FarLink.clsAdapters", address).Adapters()
+
+
+@pytest.fixture(autouse=True)
+def release_everything():
+    yield
+    gc.collect()  # the connection closes with the last object reached through it
+
+
+def test_a_remote_session_works_as_in_process(exporter, station_image):
+    adapters = remote_adapters(exporter.address)
+    assert [a.Enumerator for a in adapters] == ["0001", "0002", "0003", "0004"]
+    with pytest.raises(oleaut.Error) as info:
+        adapters.Item(0)
+    assert info.value.hresult == oleaut.E_INVALIDARG
+    assert info.value.description == "IAdapters : Index 0 not found or is an invalid index"
+    assert info.value.source == "OruDirEzo.Adapters.1"
+
+    adapter = adapters.Item("0001")
+    assert adapter.Open() == 1
+    vireo = adapter.Vireo
+    assert vireo.SetChannel(6) == 0
+    rids = vireo.RIDs
+    assert rids.Item("fdc1").GetAsInteger(1) == 6
+    mac = rids.Item("FC01").RidAsByteArray
+    assert isinstance(mac, bytes) and len(mac) == 6
+    assert isinstance(rids.Item("FC02").RidStringValue, str)
+    tallies = vireo.Tallies
+    assert tallies.Refresh() == 1
+    pda = vireo.PDA
+    assert pda.Retrieve() == 1 and pda.Count > 0
+    assert pda.Commit() == 1
+
+    class Sink:
+        def __init__(self):
+            self.blocks = []
+
+        def FlashProgress(self, blockcount, blocklength, blockAddress):
+            self.blocks.append((blockcount, blocklength, blockAddress))
+
+    firmware = vireo.Firmware
+    assert firmware.LoadHEXFile(str(station_image)) == 1
+    sink = Sink()
+    cookie = oleaut.advise(firmware, sink)
+    assert firmware.FlashImage() == 1
+    oleaut.unadvise(firmware, cookie)
+    assert [b[0] for b in sink.blocks] == list(range(1, firmware.TotalImageBlocks + 1))
+    assert sum(b[1] for b in sink.blocks) >= 200000
+    assert adapter.Close() is not None
+
+
+def test_failures_give_the_platform_codes(exporter, monkeypatch):
+    closed = exporter.port + 1 if exporter.port < 65535 else exporter.port - 1
+    stranger = SCRATCH / "stranger" / "client.pem"
+    cases = [
+        (f"127.0.0.1:{closed}", {}, CO_E_SERVER_EXEC_FAILURE),          # no exporter listening
+        ("no such host!", {}, oleaut.RPC_S_SERVER_UNAVAILABLE),         # not a name (never looked up)
+        (exporter.address, {"FARLINK_CREDENTIAL": str(stranger)}, E_ACCESSDENIED),        # wrong credential
+        (exporter.address, {"FARLINK_CREDENTIAL": str(CLIENT / "none.pem")}, E_ACCESSDENIED),  # none
+    ]
+    for address, env, code in cases:
+        gc.collect()
+        with monkeypatch.context() as m:
+            for k, v in env.items():
+                m.setenv(k, v)
+            started = time.monotonic()
+            with pytest.raises(oleaut.Error) as info:
+                oleaut.Dispatch("FarLink.clsAdapters", address)
+            assert info.value.hresult == code, (address, info.value.description)
+            assert time.monotonic() - started < 10
+    # The client is still usable.
+    assert remote_adapters(exporter.address).Count == 4
+
+
+def test_an_exporter_killed_during_a_call_disconnects(own_exporter, exporter, station_image):
+    firmware = None
+    adapter = remote_adapters(own_exporter.address).Item("0003")
+    assert adapter.Open() == 1
+    firmware = adapter.Vireo.Firmware
+    assert firmware.LoadHEXFile(str(station_image)) == 1
+
+    class Killer:
+        def FlashProgress(self, blockcount, blocklength, blockAddress):
+            if blockcount == 1:
+                own_exporter.process.kill()
+                own_exporter.process.wait()
+
+    oleaut.advise(firmware, Killer())
+    started = time.monotonic()
+    with pytest.raises(oleaut.Error) as info:
+        firmware.FlashImage()
+    assert info.value.hresult == RPC_E_DISCONNECTED
+    assert time.monotonic() - started < 10
+    with pytest.raises(oleaut.Error) as info:
+        adapter.IsOpen
+    assert info.value.hresult == RPC_E_DISCONNECTED
+    # Other hosts still answer.
+    assert remote_adapters(exporter.address).Count == 4
+
+
+CLIENT_SCRIPT = """
+import sys, oleaut
+adapter = oleaut.Dispatch("FarLink.clsAdapters", sys.argv[1]).Adapters().Item("0002")
+assert adapter.Open() == 1
+assert adapter.Vireo.SetChannel(3) == 0
+assert adapter.Vireo.ContinuousTx(0x5A5A) == 0
+print("transmitting", flush=True)
+sys.stdin.read()
+"""
+
+
+def test_a_client_that_dies_leaves_no_adapter_transmitting(exporter):
+    child = subprocess.Popen([sys.executable, "-c", CLIENT_SCRIPT, exporter.address], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, text=True, env=dict(os.environ))
+    try:
+        assert child.stdout.readline().strip() == "transmitting"
+    finally:
+        child.kill()
+        child.wait()
+    assert exporter.wait_for_log("adapter 0002 was left open: test mode stopped, closed"), exporter.log()
+
+
+def test_another_connections_session_handle_reaches_nothing(exporter):
+    mine = remote_adapters(exporter.address).Item("0001")
+    assert mine.Open() == 1
+    tallies = mine.Vireo.Tallies
+    assert tallies.Refresh() == 1
+    # A second client (another connection, so another apartment) binds a fresh object to every
+    # handle this client's session might have.
+    other = subprocess.run([sys.executable, "-c", STRANGER_SCRIPT, exporter.address], capture_output=True, text=True,
+                           env=dict(os.environ), timeout=60)
+    assert other.returncode == 0, other.stderr
+    assert other.stdout.strip() == "nothing reached"
+    mine.Close()
+
+
+STRANGER_SCRIPT = """
+import sys, oleaut
+host = sys.argv[1]
+adapter = oleaut.Dispatch("FarLink.clsAdapters", host).Adapters().Item("0004")
+reached = 0
+for handle in list(range(1, 200)) + [0x7FFFFFFF]:
+    tallies = oleaut.Dispatch("OruDirEzo.Tallies", host)
+    tallies._SetApiObj(handle)
+    try:
+        if tallies.Refresh() == 1:
+            reached += 1
+    except oleaut.Error:
+        pass
+print("nothing reached" if reached == 0 else f"{reached} sessions reached")
+"""
+
+
+def test_malformed_and_oversized_messages_close_only_their_connection(exporter):
+    import socket
+    import ssl
+    import struct
+    credential = str(CLIENT / "farlink" / "client.pem")
+    context = ssl.create_default_context(cafile=credential)
+    context.load_cert_chain(credential)
+    garbage = struct.pack("<II", 0, 1 << 28) + b"\xff" * 64          # one segment of 2 GiB
+    for payload, secured in ((b"GET / HTTP/1.0\r\n\r\n", False), (garbage, True)):
+        with socket.create_connection(("127.0.0.1", exporter.port), timeout=5) as raw:
+            s = context.wrap_socket(raw, server_hostname="farlinkd") if secured else raw
+            s.sendall(payload)
+            try:
+                while s.recv(1024):  # at most a goodbye; then the exporter closes (a time-out fails)
+                    pass
+            except (ConnectionError, ssl.SSLError):
+                pass
+    assert exporter.wait_for_log("refused: ")
+    assert exporter.wait_for_log("connection failed") or exporter.wait_for_log("closed; its objects")
+    assert remote_adapters(exporter.address).Count == 4
