@@ -2,6 +2,9 @@
 
 #include <QApplication>
 
+// The font library keeps caches for the life of the process; the leak checker is told so.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace kestview::testing {
 
 void ensureApplication() {
