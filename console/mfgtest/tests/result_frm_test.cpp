@@ -16,9 +16,6 @@
 #include "test_rows.h"
 #include "vireo_object.h"
 
-// Font configuration, loaded to draw the report, keeps its caches for the life of the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-
 namespace kestview::mfgtest {
 namespace {
 
