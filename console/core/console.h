@@ -81,6 +81,7 @@ public:
     bool TestingFlag = false;
     double MaskOffset = 0;
     std::array<clsTestData, 34> TestData{};  // rows 1 to 33; element 0 is not used
+    QString FlashImageFile;  // the station image "Flash Test Results" downloads, once chosen
 
     // ---- Shared helpers --------------------------------------------------------------------
     // Shows the warning picture and the message in the main window's status bar.

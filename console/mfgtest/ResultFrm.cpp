@@ -1,0 +1,186 @@
+#include "ResultFrm.h"
+
+#include <QChartView>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QLocale>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "mask_chart.h"
+#include "mfg_listing.h"
+#include "output_files.h"
+#include "report_printer.h"
+#include "result_report.h"
+#include "console_ports.h"
+
+namespace kestview::mfgtest {
+
+namespace {
+
+QString nowText() { return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat); }
+
+}  // namespace
+
+ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QString macText, QString formattedMac, QWidget* parent)
+    : QDialog(parent), c_(console), run_(run), macText_(std::move(macText)), formattedMac_(std::move(formattedMac)) {
+    setObjectName("ResultFrm");
+    setWindowTitle("TEST RESULTS");
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QListWidget;
+    list_->setObjectName("List1");
+    QFont font("MS Sans Serif");
+    font.setPointSize(10);
+    list_->setFont(font);
+    layout->addWidget(list_, 3);
+    chart_ = makeMaskChart(run_.rows, run_.maskOffset);
+    auto* view = new QChartView(chart_);
+    view->setObjectName("MaskChart");
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(300);
+    layout->addWidget(view, 2);
+    progress_ = new QProgressBar;
+    progress_->setObjectName("FlashProgressBar");
+    progress_->setVisible(false);
+    layout->addWidget(progress_);
+    auto* buttons = new QHBoxLayout;
+    auto* print = new QPushButton("Print");
+    print->setObjectName("print(0)");
+    auto* flash = new QPushButton("Flash Test Results");
+    flash->setObjectName("flashCmd");
+    auto* pda = new QPushButton("Write MFG PDA");
+    pda->setObjectName("cmdPda");
+    buttons->addWidget(print);
+    buttons->addWidget(flash);
+    buttons->addWidget(pda);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    connect(print, &QPushButton::clicked, this, &ResultFrm::printReport);
+    connect(flash, &QPushButton::clicked, this, &ResultFrm::flashTestResults);
+    connect(pda, &QPushButton::clicked, this, &ResultFrm::writeMfgPda);
+    resize(1400, 900);
+
+    // Load: the report, then the listing.
+    ReportInputs in{macText_.toStdString(), c_.SerialNo.toStdString(), run_.testSeconds, nowText().toStdString(),
+                    QLocale::system().decimalPoint().at(0).toLatin1()};
+    for (const auto& line : buildReport(run_.rows, in)) lines_ << QString::fromStdString(line);
+    list_->addItems(lines_);
+    writeListingOnLoad();
+}
+
+ResultFrm::~ResultFrm() = default;
+
+QByteArray ResultFrm::listingText(const QString& fileName) const {
+    const auto text = buildMfgListing(run_.rows, {c_.SerialNo.toStdString(), formattedMac_.toStdString(),
+                                                  nowText().toStdString(), fileName.toStdString()});
+    return text ? QByteArray::fromStdString(*text) : QByteArray();
+}
+
+void ResultFrm::writeListingOnLoad() {
+    const QString name = QString::fromStdString(mfgListingName(formattedMac_.toStdString()));
+    QString path = QDir(writableFolder("listings")).filePath(name);
+    // The name holds only the end of the MAC address: a listing of another adapter is not
+    // overwritten without asking.
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly)) {
+        const auto mac = listingMacAddress(existing.readAll().toStdString());
+        if (mac && QString::fromStdString(*mac) != formattedMac_) {
+            const auto answer = c_.dialogs().messageBox(
+                this, {QStringLiteral("%1 holds the results of the adapter %2.\nOverwrite it with the results of %3?")
+                           .arg(path, QString::fromStdString(*mac), formattedMac_),
+                       "LISTING EXISTS", Dialogs::Icon::Question, Dialogs::Buttons::YesNo});
+            if (answer != Dialogs::Answer::Yes) {
+                path = c_.dialogs().saveFileName(this, "Save the manufacturing PDA listing as", QFileInfo(path).path(),
+                                                 name, "PDA listings (*.pda)");
+                if (path.isEmpty()) return;
+            }
+        }
+    }
+    const QByteArray text = listingText(QFileInfo(path).fileName());
+    QString error;
+    if (text.isEmpty()) {
+        c_.setError("The test results are incomplete: no PDA listing was written");
+    } else if (writeWholeFile(path, text, error)) {
+        listingPath_ = path;
+    } else {
+        c_.setError(error);
+    }
+}
+
+void ResultFrm::printReport() {
+    QString error;
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        const QString path = QDir(dataFolder("reports"))
+                                 .filePath(QStringLiteral("S%1-%2.pdf")
+                                               .arg(formattedMac_.right(6),
+                                                    QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+        if (printReportPdf(path, lines_, chart_, error))
+            c_.dialogs().message(this, "No printer is installed: the report was printed to " + path, "PRINT");
+        else
+            c_.dialogs().message(this, error, "PRINT ERROR", Dialogs::Icon::Critical);
+        return;
+    }
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    if (!kestview::mfgtest::printReport(printer, lines_, chart_, error))
+        c_.dialogs().message(this, error, "PRINT ERROR", Dialogs::Icon::Critical);
+}
+
+void ResultFrm::writeMfgPda() {
+    const QString name = QString::fromStdString(mfgListingName(formattedMac_.toStdString()));
+    const QString path = c_.dialogs().saveFileName(this, "Write MFG PDA", writableFolder("listings"), name,
+                                                   "PDA listings (*.pda)");
+    if (path.isEmpty()) return;
+    const QByteArray text = listingText(QFileInfo(path).fileName());
+    QString error;
+    if (text.isEmpty() || !writeWholeFile(path, text, error))
+        c_.dialogs().message(this, text.isEmpty() ? "The test results are incomplete" : error, "WRITE ERROR",
+                             Dialogs::Icon::Critical);
+}
+
+void ResultFrm::flashTestResults() {
+    if (c_.FlashImageFile.isEmpty()) {
+        c_.FlashImageFile = c_.dialogs().openFileName(this, "Station firmware image to download (cancel: none)",
+                                                      QString(), QString(), "S-record images (*.hex *.s19 *.srec);;All files (*)");
+    }
+    const auto answer = c_.dialogs().messageBox(
+        this, {"Store the test results in the adapter's production data area" +
+                   QString(c_.FlashImageFile.isEmpty() ? "" : " and download " + c_.FlashImageFile) +
+                   "?\nThis writes the adapter's non-volatile memory.",
+               "FLASH TEST RESULTS", Dialogs::Icon::Question, Dialogs::Buttons::YesNo});
+    if (answer != Dialogs::Answer::Yes) return;
+    storeAttempted_ = true;
+    try {
+        ConsolePdaPort pda(c_);
+        store_ = storeProductionData(run_.rows, pda);
+        if (store_.pdaStored && !c_.FlashImageFile.isEmpty()) {
+            ConsoleFirmwarePort firmware(c_);
+            progress_->setRange(0, std::max(1, firmware.totalImageBlocks()));
+            progress_->setVisible(true);
+            flashStationImage(c_.FlashImageFile.toStdString(), firmware,
+                              [this](long n, long, long) {
+                                  if (progress_->maximum() < n) progress_->setMaximum(int(n));
+                                  progress_->setValue(int(n));
+                              },
+                              store_);
+        }
+    } catch (const std::exception& e) {
+        store_.failure = e.what();
+    }
+    progress_->setVisible(false);
+    QString text;
+    for (const auto& step : store_.steps) text += QString::fromStdString(step) + "\n";
+    if (store_.failure.empty()) {
+        c_.dialogs().message(this, text + "The test results are stored in the adapter.", "FLASH TEST RESULTS");
+    } else {
+        c_.dialogs().message(this, text + QString::fromStdString(store_.failure), "FLASH ERROR", Dialogs::Icon::Critical);
+    }
+}
+
+}  // namespace kestview::mfgtest

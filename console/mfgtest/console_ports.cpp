@@ -1,0 +1,77 @@
+#include "console_ports.h"
+
+#include <QString>
+
+#include "automation_error.h"
+#include "firmware_objects.h"
+#include "record_objects.h"
+#include "vireo_object.h"
+#include "baseband_objects.h"
+
+namespace kestview::mfgtest {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// A component call answered "not done" becomes a failure the sequence reports.
+void must(bool done, const char* what) {
+    if (!done) throw std::runtime_error(std::string(what) + " was refused by the adapter");
+}
+
+}  // namespace
+
+int ConsoleAdapterPort::bbpType() { return c_.BbpRegsObj.bbpType(); }
+std::string ConsoleAdapterPort::bbpTypeHex() { return c_.BbpTypeHex.toStdString(); }
+int ConsoleAdapterPort::readRegister(const std::string& name) { return c_.BbpRegsObj.item(q(name)).value(); }
+void ConsoleAdapterPort::writeRegister(const std::string& name, int value) { c_.BbpRegsObj.item(q(name)).setValue(value); }
+void ConsoleAdapterPort::disablePort(int port) { c_.VireoObj.disablePort(qint16(port)); }
+void ConsoleAdapterPort::enablePort(int port) { c_.VireoObj.enablePort(qint16(port)); }
+void ConsoleAdapterPort::setPortType(int value) { c_.RidPortType.setAsInteger(1, value); }
+void ConsoleAdapterPort::initPhy() { c_.VireoObj.initPhy(); }
+void ConsoleAdapterPort::resetPhy() { c_.VireoObj.resetPhy(); }
+void ConsoleAdapterPort::setChannel(int channel) { must(c_.VireoObj.setChannel(channel), "SetChannel"); }
+void ConsoleAdapterPort::continuousTx(int pattern) { must(c_.VireoObj.continuousTx(pattern), "ContinuousTx"); }
+void ConsoleAdapterPort::stopTest() { c_.VireoObj.stopTest(); }
+void ConsoleAdapterPort::restartTX() { c_.restartTX(); }
+
+ConsolePdaPort::ConsolePdaPort(Console& console) : pda_(console.VireoObj.pda()) {}
+bool ConsolePdaPort::retrieve() { return pda_.retrieve(); }
+std::vector<StoredRecord> ConsolePdaPort::records() {
+    std::vector<StoredRecord> out;
+    for (const PDR& item : pda_.all()) {
+        StoredRecord r;
+        r.code = std::uint16_t(item.code());
+        for (const qint32 byte : item.pdr()) r.data.push_back(std::uint8_t(byte));  // the data bytes
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+int ConsolePdaPort::removePdr(const std::string& key) { return pda_.removePDR(q(key)); }
+bool ConsolePdaPort::addPdr(std::uint16_t code) { return pda_.addPDR(code); }
+void ConsolePdaPort::setPdrData(const std::string& key, const std::vector<std::uint8_t>& data) {
+    pda_.item(q(key)).setArrayOfUnsignedChar(QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
+}
+bool ConsolePdaPort::commit() { return pda_.commit(); }
+
+ConsoleFirmwarePort::ConsoleFirmwarePort(Console& console) : c_(console), firmware_(console.VireoObj.firmware()) {}
+bool ConsoleFirmwarePort::loadHexFile(const std::string& path) { return firmware_.loadHEXFile(q(path)); }
+bool ConsoleFirmwarePort::makeCalPdrs() { return firmware_.makeCalPdrs(); }
+bool ConsoleFirmwarePort::plugImage() { return firmware_.plugImage(); }
+int ConsoleFirmwarePort::recordsPlugged() { return firmware_.hexRecordsPlugged(); }
+bool ConsoleFirmwarePort::flashImage(const std::function<void(long, long, long)>& progress) {
+    FlashProgressConnection connection(firmware_, [&](qint32 n, qint32 length, qint32 address) {
+        if (progress) progress(n, length, address);
+    });
+    return firmware_.flashImage();
+}
+int ConsoleFirmwarePort::totalImageBlocks() { return firmware_.totalImageBlocks(); }
+std::string ConsoleFirmwarePort::runningFileNames() {
+    // Record FFFF: a counted text (length word, then the characters).
+    const QByteArray bytes = c_.RidsObj.item(QStringLiteral("ffff")).ridAsByteArray();
+    const int n = bytes.size() >= 2 ? (quint8(bytes[0]) | quint8(bytes[1]) << 8) : 0;
+    return bytes.mid(2, n).toStdString();
+}
+int ConsoleFirmwarePort::runningBuild() { return c_.RidsObj.item(QStringLiteral("fffe")).getAsInteger(1); }
+
+}  // namespace kestview::mfgtest

@@ -1,0 +1,63 @@
+// The manufacturing test's adapter, production data and firmware ports over the Console's
+// component wrappers.
+#pragma once
+
+#include "console.h"
+#include "mask_test_ports.h"
+#include "store_results.h"
+
+namespace kestview::mfgtest {
+
+class ConsoleAdapterPort final : public MaskTestAdapter {
+public:
+    explicit ConsoleAdapterPort(Console& console) : c_(console) {}
+    int bbpType() override;
+    std::string bbpTypeHex() override;
+    int readRegister(const std::string& name) override;
+    void writeRegister(const std::string& name, int value) override;
+    void disablePort(int port) override;
+    void enablePort(int port) override;
+    void setPortType(int value) override;
+    void initPhy() override;
+    void resetPhy() override;
+    void setChannel(int channel) override;
+    void continuousTx(int pattern) override;
+    void stopTest() override;
+    void restartTX() override;
+
+private:
+    Console& c_;
+};
+
+class ConsolePdaPort final : public ProductionDataPort {
+public:
+    explicit ConsolePdaPort(Console& console);
+    bool retrieve() override;
+    std::vector<StoredRecord> records() override;
+    int removePdr(const std::string& key) override;
+    bool addPdr(std::uint16_t code) override;
+    void setPdrData(const std::string& key, const std::vector<std::uint8_t>& data) override;
+    bool commit() override;
+
+private:
+    PDA pda_;
+};
+
+class ConsoleFirmwarePort final : public FirmwarePort {
+public:
+    explicit ConsoleFirmwarePort(Console& console);
+    bool loadHexFile(const std::string& path) override;
+    bool makeCalPdrs() override;
+    bool plugImage() override;
+    int recordsPlugged() override;
+    bool flashImage(const std::function<void(long, long, long)>& progress) override;
+    int totalImageBlocks() override;
+    std::string runningFileNames() override;
+    int runningBuild() override;
+
+private:
+    Console& c_;
+    Firmware firmware_;
+};
+
+}  // namespace kestview::mfgtest

@@ -1,0 +1,32 @@
+// The results record of one test run: a JSON document for the production line's records.
+#pragma once
+
+#include <string>
+
+#include "test_data.h"
+
+namespace kestview::mfgtest {
+
+struct ResultsRecord {
+    std::string station;          // the test station's host name
+    std::string adapterKey;
+    std::string macAddress;       // formatted as in the listing
+    std::string serialNo;
+    std::string baseband;         // the main window's baseband text ("Cedar")
+    std::string started, ended;   // ISO 8601 local times
+    std::string softwareVersion;  // kestview's
+    double maskOffset = 0;
+    double testSeconds = 0;
+    bool passed = false;
+    bool stored = false;          // the results were written into the adapter's production data
+    std::string storeOutcome;     // what the store step said, empty when it was not run
+};
+
+// Rows 1 to 33 with their fields; each channel row carries the mask limit it was tuned against
+// (-offset dB relative to the carrier) and whether its first sidelobe lies within 1 dB below it.
+std::string resultsRecordJson(const ResultsRecord& record, const TestRows& rows);
+
+// "<MAC without dashes>-<yyyymmddThhmmss>.json".
+std::string resultsRecordName(const std::string& macAddress, const std::string& compactTime);
+
+}  // namespace kestview::mfgtest
