@@ -54,8 +54,8 @@ DispatchObject::Result DispatchObject::get(const char16_t* name, std::initialize
     return invoke(name, DISPATCH_PROPERTYGET | (args.size() ? DISPATCH_METHOD : 0), args, nullptr);
 }
 
-void DispatchObject::put(const char16_t* name, const Variant& value) const {
-    invoke(name, DISPATCH_PROPERTYPUT, {}, &value);
+HRESULT DispatchObject::put(const char16_t* name, const Variant& value) const {
+    return invoke(name, DISPATCH_PROPERTYPUT, {}, &value).status;
 }
 
 DispatchObject::Result DispatchObject::call(const char16_t* name, std::initializer_list<Variant> args) const {

@@ -41,7 +41,8 @@ public:
 
     // Arguments in their natural order (the wrapper reverses them for Invoke).
     Result get(const char16_t* name, std::initializer_list<Variant> args = {}) const;
-    void put(const char16_t* name, const Variant& value) const;
+    // S_OK, or S_FALSE when the component did not store the value.
+    HRESULT put(const char16_t* name, const Variant& value) const;
     Result call(const char16_t* name, std::initializer_list<Variant> args = {}) const;
     // The collection's enumerator (_NewEnum), its items as VARIANTs.
     std::vector<Variant> enumerate() const;

@@ -10,9 +10,13 @@ qint32 Rid::length() const { return get(u"Length").value.toLong("IRid.Length"); 
 QString Rid::name() const { return get(u"Name").value.toString("IRid.Name"); }
 void Rid::setName(const QString& name) const { put(u"Name", Variant::fromString(name)); }
 QByteArray Rid::ridAsByteArray() const { return get(u"RidAsByteArray").value.toBytes("IRid.RidAsByteArray"); }
-void Rid::setRidAsByteArray(const QByteArray& bytes) const { put(u"RidAsByteArray", Variant::fromBytes(bytes)); }
+bool Rid::setRidAsByteArray(const QByteArray& bytes) const {
+    return put(u"RidAsByteArray", Variant::fromBytes(bytes)) == S_OK;
+}
 QString Rid::ridStringValue() const { return get(u"RidStringValue").value.toString("IRid.RidStringValue"); }
-void Rid::setRidStringValue(const QString& text) const { put(u"RidStringValue", Variant::fromString(text)); }
+bool Rid::setRidStringValue(const QString& text) const {
+    return put(u"RidStringValue", Variant::fromString(text)) == S_OK;
+}
 std::vector<qint32> Rid::ridAsIntArray() const { return get(u"RidAsIntArray").value.toIntegers("IRid.RidAsIntArray"); }
 void Rid::setRidAsIntArray(const std::vector<qint32>& words) const {
     put(u"RidAsIntArray", Variant::fromIntegers(words, VT_I4));

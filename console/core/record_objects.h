@@ -22,9 +22,10 @@ public:
     QString name() const;
     void setName(const QString& name) const;
     QByteArray ridAsByteArray() const;
-    void setRidAsByteArray(const QByteArray& bytes) const;
+    // False when the component did not write the record (wrong size, refused by the adapter).
+    bool setRidAsByteArray(const QByteArray& bytes) const;
     QString ridStringValue() const;
-    void setRidStringValue(const QString& text) const;
+    bool setRidStringValue(const QString& text) const;
     std::vector<qint32> ridAsIntArray() const;
     void setRidAsIntArray(const std::vector<qint32>& words) const;
     // Data word `index` (1 = the first); 0 when the record has no such word.
