@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "noise.h"
+#include "rf/rf_constants.h"
 
 namespace vireo::sim {
 
@@ -69,9 +71,10 @@ bool Baseband::narrowFilter() const {
 
 WORD Baseband::setPoint(const BasebandContext& ctx) const {
     if (!ctx.transmitting) return 0;
-    // The power loop settles a little below the control setting, tilted across the band.
-    const int tilt = (int(ctx.channel) - 7) / 3;
-    const int v = int(txPowerControl()) - 12 + tilt + jitter(seed_ ^ 58, ctx.timeUs, kStatusPeriodUs * 5, -1, 1);
+    // The power loop's set point follows the output power, 8 counts per dB, with a count of jitter.
+    const double dbm = transmitOutputDbm_.value_or(rf::kSetPointZeroDbm);
+    const int v = int(std::lround(rf::kCountsPerDb * (dbm - rf::kSetPointZeroDbm))) +
+                  jitter(seed_ ^ 58, ctx.timeUs, kStatusPeriodUs * 5, -1, 1);
     return WORD(std::clamp(v, 0, 255));
 }
 

@@ -45,6 +45,8 @@ public:
     WORD setPoint(const BasebandContext& ctx) const;
     // The filter register bit that narrows the transmit spectrum (CR5 bit 4 on Cedar, else CR11 bit 5).
     bool narrowFilter() const;
+    // The transmitter's output power while it radiates (the power loop's set point, CR58, follows it).
+    void setTransmitOutput(std::optional<double> dbm) { transmitOutputDbm_ = dbm; }
 
 private:
     static constexpr unsigned kIndexRegister = 22;  // bus address 0x2C
@@ -57,6 +59,7 @@ private:
     std::uint64_t seed_;
     std::vector<BYTE> control_;
     std::array<BYTE, 32> shadow_{};
+    std::optional<double> transmitOutputDbm_;
 };
 
 }  // namespace vireo::sim

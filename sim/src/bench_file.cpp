@@ -322,10 +322,11 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
     return a;
 }
 
-std::optional<InstrumentSpec> parseInstrument(const Reader& r, const char* name, std::initializer_list<const char*> models) {
+std::optional<InstrumentSpec> parseInstrument(const Reader& r, const char* name, std::initializer_list<const char*> models,
+                                              const fs::path& benchFile) {
     if (!r.has(name)) return std::nullopt;
     Reader i(r.raw(name), r.at(name));
-    i.allow({"model", "gpibAddress"});
+    i.allow({"model", "gpibAddress", "deviceFile"});
     InstrumentSpec spec;
     spec.model = i.text("model");
     if (std::none_of(models.begin(), models.end(), [&](const char* m) { return spec.model == m; })) {
@@ -334,6 +335,11 @@ std::optional<InstrumentSpec> parseInstrument(const Reader& r, const char* name,
         i.failAt(i.at("model"), "unknown model (known: " + known + ")");
     }
     if (i.has("gpibAddress")) spec.gpibAddress = int(i.integer("gpibAddress", 0, 30));
+    if (i.has("deviceFile")) {
+        const fs::path file = i.text("deviceFile");
+        if (file.empty()) i.failAt(i.at("deviceFile"), "must name a file");
+        spec.deviceFile = (file.is_absolute() ? file : benchFile.parent_path() / file).lexically_normal().string();
+    }
     return spec;
 }
 
@@ -380,9 +386,11 @@ BenchSpec parseBench(const std::string& text, const fs::path& file) {
         }
         if (r.has("instruments")) {
             Reader in(r.raw("instruments"), r.at("instruments"));
-            in.allow({"powerMeter", "spectrumAnalyzer"});
-            bench.powerMeter = parseInstrument(in, "powerMeter", {"HP 438A"});
-            bench.spectrumAnalyzer = parseInstrument(in, "spectrumAnalyzer", {"HP 8593E"});
+            in.allow({"powerMeter", "spectrumAnalyzer", "gatewayPort"});
+            bench.powerMeter = parseInstrument(in, "powerMeter", {"HP 438A"}, file);
+            bench.spectrumAnalyzer = parseInstrument(in, "spectrumAnalyzer", {"HP 8593E"}, file);
+            bench.gatewayPort = int(in.integer("gatewayPort", 1234, 65535));
+            if (bench.gatewayPort < 1) in.failAt(in.at("gatewayPort"), "must be 1 to 65535");
         }
         return bench;
     } catch (const BenchError& e) {

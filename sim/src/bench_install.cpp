@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "gateway/gateway_registry.h"
 #include "registry_key.h"
 #include "vireo/sim/bench.h"
 #include "words.h"
@@ -62,6 +63,7 @@ bool uninstallBench() {
         if (!e.service.empty()) RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kServicesKey) + "\\" + e.service).c_str());
     }
     const LSTATUS s = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchKey);
+    unregisterGateway();
     return had || s == ERROR_SUCCESS;
 }
 
@@ -114,6 +116,7 @@ void installBench(const BenchSpec& bench) {
             check(params.setText("AdapterKey", a.key), "cannot write the Parameters of " + a.service);
         }
         check(root.setText("BenchFile", bench.file.string()), "cannot record the bench file");
+        registerGateway(bench);
     } catch (const BenchError&) {
         uninstallBench();
         throw;

@@ -9,6 +9,7 @@
 #include "ndisreq32/vireo_oids.h"
 #include "noise.h"
 #include "records.h"
+#include "rf/rf_output.h"
 #include "running_firmware.h"
 #include "tallies.h"
 #include "vireo/sim/clock.h"
@@ -27,6 +28,7 @@ constexpr std::uint32_t kMediumIeee8023 = 0;  // the driver presents the adapter
 struct Device::Parts {
     Parts(AdapterSpec s, std::filesystem::path dir)
         : spec(std::move(s)),
+          rf(spec, dir),
           memory(std::move(dir), factoryProductionArea(spec), spec.faults),
           firmware(spec.firmware),
           baseband(spec.baseband, seedOf(spec.key)),
@@ -36,6 +38,7 @@ struct Device::Parts {
     }
 
     AdapterSpec spec;
+    RfOutput rf;
     AdapterMemory memory;
     RunningFirmware firmware;
     Baseband baseband;
@@ -52,6 +55,7 @@ struct Device::Parts {
         firmware.boot(memory);
         records.powerOn(memory.productionArea());
         tallies.clear();
+        rf.switchOff(baseband);
         lastUs = now();
     }
 
@@ -193,7 +197,9 @@ NDIS_STATUS Device::Parts::command(ndis::Request& r) {
     }
     CommandBlock block;
     for (std::size_t i = 0; i < 4; ++i) block[i] = wordAt(r.buffer + 2 * i);
+    const WORD code = block[0];
     const NDIS_STATUS s = controller.execute(block, now());
+    rf.update(controller, baseband, s == NDIS_STATUS_SUCCESS && block[0] == cmdstatus::Ok && code == cmd::ContinuousTx);
     // The status word and the responses come back in the caller's block, for a set as well.
     for (std::size_t i = 0; i < 4; ++i) putWord(r.buffer + 2 * i, block[i]);
     r.bytesTransferred = kCommandBlockBytes;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "gateway/gateway_command.h"
 #include "production_data.h"
 #include "vireo/sim/bench.h"
 
@@ -12,12 +13,13 @@ using namespace vireo::sim;
 namespace {
 
 int usage() {
-    std::cerr << "usage: vireo-bench install [FILE] | uninstall | installed | status | reset\n"
+    std::cerr << "usage: vireo-bench install [FILE] | uninstall | installed | status | reset | instruments [...]\n"
                  "  install [FILE]  write the bench's adapters into the registry (default: the default bench)\n"
                  "  uninstall       remove the installed bench's registry entries\n"
                  "  installed       exit 0 when a usable bench is installed, 1 otherwise\n"
                  "  status          show every adapter of the installed bench\n"
-                 "  reset           restore every adapter's factory state\n";
+                 "  reset           restore every adapter's factory state\n"
+                 "  instruments     serve the bench's instruments over a GPIB-ETHERNET gateway (--help)\n";
     return 2;
 }
 
@@ -113,6 +115,7 @@ int main(int argc, char** argv) {
         }
         if (command == "status" && argc == 2) return status();
         if (command == "reset" && argc == 2) return reset();
+        if (command == "instruments") return runInstrumentGateway(argc - 2, argv + 2);
     } catch (const BenchError& e) {
         std::cerr << "vireo-bench: " << e.what() << "\n";
         return 1;

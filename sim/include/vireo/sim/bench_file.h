@@ -109,6 +109,7 @@ struct RfCableSpec {
 struct InstrumentSpec {
     std::string model;
     std::optional<int> gpibAddress;
+    std::string deviceFile;  // absolute; "" = the device file shipped for the model
 };
 
 struct BenchSpec {
@@ -118,6 +119,7 @@ struct BenchSpec {
     RfCableSpec rfCable;
     std::optional<InstrumentSpec> powerMeter;
     std::optional<InstrumentSpec> spectrumAnalyzer;
+    int gatewayPort = 1234;  // TCP port of the simulated GPIB-ETHERNET gateway
 
     const AdapterSpec* adapter(std::string_view key) const;
 };

@@ -1,0 +1,307 @@
+// The drivers against the simulated gateway over loopback: the command strings each call makes
+// reach the instrument, and every failure (no gateway, no instrument, silence, garbage) ends the
+// call within the read time-out with its status.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "instruments/gateway_config.h"
+#include "instruments/hp438a.h"
+#include "instruments/hp8593e.h"
+#include "registry/winreg.h"
+#include "vireo/sim/bench.h"
+#include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/test_bench.h"
+
+namespace cfg = oru::instruments;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+constexpr int kReadTimeoutMs = 150;
+
+void pointDriversAt(int port) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, cfg::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD p = DWORD(port), t = kReadTimeoutMs;
+    RegSetValueExA(key, cfg::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
+    RegSetValueExA(key, cfg::kReadTimeoutValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&t), sizeof t);
+    RegCloseKey(key);
+}
+
+int listenOnFreePort(int& fd) {
+    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 4);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+// A gateway that accepts connections and answers every "++read" with `reply` (empty: never).
+class FakeGateway {
+public:
+    explicit FakeGateway(std::string reply) : reply_(std::move(reply)) {
+        port_ = listenOnFreePort(fd_);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FakeGateway() {
+        stop_ = true;
+        thread_.join();
+        for (int c : clients_) ::close(c);
+        ::close(fd_);
+    }
+    int port() const { return port_; }
+
+private:
+    void run() {
+        std::vector<std::string> pending;
+        while (!stop_) {
+            std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+            for (int c : clients_) fds.push_back({c, POLLIN, 0});
+            if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                clients_.push_back(::accept(fd_, nullptr, nullptr));
+                pending.emplace_back();
+            }
+            for (std::size_t i = 1; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                char buf[512];
+                const ssize_t n = ::recv(fds[i].fd, buf, sizeof buf, 0);
+                if (n <= 0) continue;
+                std::string& in = pending[i - 1];
+                in.append(buf, std::size_t(n));
+                for (auto end = in.find('\n'); end != std::string::npos; end = in.find('\n')) {
+                    if (in.rfind("++read", 0) == 0 && in.rfind("++read_tmo_ms", 0) != 0 && !reply_.empty())
+                        ::send(fds[i].fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+                    in.erase(0, end + 1);
+                }
+            }
+        }
+    }
+
+    std::string reply_;
+    int fd_ = -1, port_ = 0;
+    std::vector<int> clients_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct DriverFixture : ::testing::Test {
+    vireo::sim::testing::TestBench bench;
+    vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
+    void SetUp() override { pointDriversAt(gateway.listen(0)); }
+};
+
+// Runs `call` and reports how long it took.
+template <class F>
+std::chrono::milliseconds timed(F&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+// What reached the instrument at `address` once `count` message units have arrived (writes are not
+// answered, so they may still be on their way when the call returns), or after a second.
+Strings arrived(const vireo::sim::InstrumentGateway& gateway, int address, std::size_t count) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    Strings got = gateway.received(address);
+    while (got.size() < count && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        got = gateway.received(address);
+    }
+    return got;
+}
+
+// Well above the read time-out and the connect time-out, far below a hang.
+constexpr std::chrono::milliseconds kBound{4000};
+
+}  // namespace
+
+TEST_F(DriverFixture, EachCallSendsItsInstrumentsProgramCodes) {
+    const int meter = hp438a_init(13);
+    const int analyzer = saInit(0, 1);
+    ASSERT_GT(meter, 0);
+    ASSERT_GT(analyzer, 0);
+    EXPECT_EQ(arrived(gateway, 18, 2), (Strings{"ID?", "IP"}));
+    EXPECT_TRUE(gateway.received(13).empty());
+    double value = 0, hz = 0;
+    const struct {
+        const char* name;
+        int address;
+        std::function<int()> call;
+        Strings sent;
+    } cases[] = {
+        {"meter setup", 13, [&] { return hp438a_setup(meter, 0, 0, 0, 0, 0); },
+         {"PR", "AP", "LG", "KB100EN", "TR2", "TR3"}},
+        {"meter setup B, linear, hold, 98 %, zero", 13, [&] { return hp438a_setup(meter, 1, 1, 1, 98, 1); },
+         {"PR", "BP", "LN", "KB98EN", "ZE", "TR2", "TR0"}},
+        {"meter measure", 13, [&] { return hp438a_measure(meter, 0, &value); }, {"TR2"}},
+        {"meter measure sensor A", 13, [&] { return hp438a_measure(meter, 1, &value); }, {"AP", "TR2"}},
+        {"meter cal factor", 13, [&] { return hp438a_cal_factor(meter, 97.5); }, {"KB97.5EN"}},
+        {"frequency", 18, [&] { return saFrequency(analyzer, 2412e6f, 5e6f); }, {"CF 2412000000HZ", "SS 5000000HZ"}},
+        {"span", 18, [&] { return saSpan(analyzer, 0, 20e6f); }, {"SP 20000000HZ"}},
+        {"zero span", 18, [&] { return saSpan(analyzer, 1, 20e6f); }, {"SP 0HZ"}},
+        {"bandwidth", 18, [&] { return saConfigBandwidth(analyzer, 1, 1000000, 1, 0, 100, 3000, 0.3); },
+         {"RB 1000000HZ", "VBR 0.3", "VB 3000HZ", "VAVG OFF"}},
+        {"bandwidth coupled, averaged", 18, [&] { return saConfigBandwidth(analyzer, 0, 0, 0, 1, 100, 0, 1.0); },
+         {"RB AUTO", "VBR 1", "VB AUTO", "VAVG 100"}},
+        {"sweep", 18, [&] { return saConfigSweep(analyzer, 0, 1, 0.1); }, {"TM FREE", "CONTS", "ST 0.1SC"}},
+        {"marker peak", 18, [&] { return saConfigMarkerPeak(analyzer, 6.0, 0, 0, 0); }, {"MKPX 6DB", "MKTRACK OFF"}},
+        {"marker peak threshold", 18, [&] { return saConfigMarkerPeak(analyzer, 3.0, -90, 0, 0); },
+         {"MKPX 3DB", "MKPT -90DM", "MKTRACK OFF"}},
+        {"amplitude", 18, [&] { return saAmplitude(analyzer, 0, 0, 0, 1, 10.0, 0, 8, 0, 0); },
+         {"AT AUTO", "AUNITS DBM", "INZ 50", "LG 10DB", "DET POS", "CLRW TRA", "ROFFSET 0DB"}},
+        {"amplitude level", 18, [&] { return saAmplitudeLevel(analyzer, -25.0, 0, 0, 0, -10.0, 0, 0); },
+         {"RL -25DM", "ML -10DM"}},
+        {"peak search", 18, [&] { return saConfigMarkerToFunction(analyzer, 1, 4); }, {"MKACT 1", "MKPK HI"}},
+        {"next peak left", 18, [&] { return saConfigMarkerToFunction(analyzer, 2, 6); }, {"MKACT 2", "MKPK NL"}},
+        {"next peak right", 18, [&] { return saConfigMarkerToFunction(analyzer, 3, 7); }, {"MKACT 3", "MKPK NR"}},
+        {"activate marker", 18, [&] { return saActivateMarker(analyzer, 2); }, {"MKACT 2"}},
+        {"marker amplitude", 18, [&] { return saReadMarkerAmplitude(analyzer, &value); }, {"MKA?"}},
+        {"marker off", 18, [&] { return saConfigMarkerActivation(analyzer, 2, 0); }, {"MKACT 2", "MKOFF"}},
+        {"markers off", 18, [&] { return saDeactivateMarkers(analyzer); }, {"MKOFF ALL"}},
+        {"title", 18, [&] { return saWriteString(analyzer, "Birch 00:11 ch 6"); }, {"TITLE@Birch 00:11 ch 6@"}},
+        {"zoom to peak", 18, [&] { return saZoomReadPeak(analyzer, &hz, &value); }, {"MKPK HI", "MKCF", "MKF?", "MKA?"}},
+        {"reset", 18, [&] { return saReset(analyzer); }, {"IP"}},
+    };
+    for (const auto& c : cases) {
+        gateway.forgetReceived();
+        EXPECT_EQ(c.call(), INSTR_SUCCESS) << c.name;
+        EXPECT_EQ(arrived(gateway, c.address, c.sent.size()), c.sent) << c.name;
+    }
+    gateway.forgetReceived();
+    EXPECT_EQ(hp438a_close(meter), INSTR_SUCCESS);
+    EXPECT_EQ(saClose(analyzer), INSTR_SUCCESS);
+    EXPECT_EQ(hp438a_measure(meter, 0, &value), INSTR_ERR_HANDLE);
+    EXPECT_EQ(saReset(analyzer), INSTR_ERR_HANDLE);
+}
+
+TEST_F(DriverFixture, ReadingsComeBackAsNumbers) {
+    const int meter = hp438a_init(13);
+    ASSERT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
+    double dbm = 123.0;
+    ASSERT_EQ(hp438a_measure(meter, 0, &dbm), INSTR_SUCCESS);
+    EXPECT_LT(dbm, 30.0);
+    const int analyzer = saInit(0, 1);
+    ASSERT_EQ(saFrequency(analyzer, 2437e6f, 5e6f), INSTR_SUCCESS);
+    ASSERT_EQ(saSpan(analyzer, 0, 20e6f), INSTR_SUCCESS);
+    double marker = 123.0, hz = 0;
+    ASSERT_EQ(saConfigMarkerToFunction(analyzer, 1, 4), INSTR_SUCCESS);
+    ASSERT_EQ(saReadMarkerAmplitude(analyzer, &marker), INSTR_SUCCESS);
+    EXPECT_LT(marker, 0.0);
+    ASSERT_EQ(saZoomReadPeak(analyzer, &hz, &marker), INSTR_SUCCESS);
+    EXPECT_GE(hz, 2426e6);
+    EXPECT_LE(hz, 2448e6);
+    hp438a_close(meter);
+    saClose(analyzer);
+}
+
+TEST_F(DriverFixture, ArgumentsTheInstrumentCannotTakeAreRefusedUnsent) {
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(analyzer, 0);
+    gateway.forgetReceived();
+    double v = 0;
+    EXPECT_EQ(saWriteString(analyzer, "a@b"), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saWriteString(analyzer, "line\nend"), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saWriteString(analyzer, std::string(65, 'x').c_str()), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saWriteString(analyzer, nullptr), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saConfigMarkerToFunction(analyzer, 1, 5), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saConfigMarkerToFunction(analyzer, 5, 4), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saAmplitude(analyzer, 0, 0, 0, 1, 10.0, 0, 10, 0, 0), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saFrequency(analyzer, -1.0f, 5e6f), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saSpan(analyzer, 2, 1e6f), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saReadMarkerAmplitude(analyzer, nullptr), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(saInit(31, 0), INSTR_ERR_ARGUMENT);
+    const int meter = hp438a_init(13);
+    EXPECT_EQ(hp438a_setup(meter, 2, 0, 0, 0, 0), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(hp438a_cal_factor(meter, 0.5), INSTR_ERR_ARGUMENT);
+    EXPECT_EQ(hp438a_measure(12345, 0, &v), INSTR_ERR_HANDLE);
+    // Only what follows the refused calls reaches the instruments.
+    ASSERT_EQ(saActivateMarker(analyzer, 1), INSTR_SUCCESS);
+    ASSERT_EQ(hp438a_cal_factor(meter, 100), INSTR_SUCCESS);
+    EXPECT_EQ(arrived(gateway, 18, 1), Strings{"MKACT 1"});
+    EXPECT_EQ(arrived(gateway, 13, 1), Strings{"KB100EN"});
+    hp438a_close(meter);
+    saClose(analyzer);
+}
+
+TEST_F(DriverFixture, AbsentInstrumentTimesOutAndLeavesTheValue) {
+    int meter = 0, analyzer = 0;
+    EXPECT_LT(timed([&] { analyzer = saInit(7, 0); }), kBound);
+    EXPECT_EQ(analyzer, INSTR_ERR_TIMEOUT);
+    meter = hp438a_init(5);
+    ASSERT_GT(meter, 0);  // the gateway is there; the meter is not
+    int status = 0;
+    EXPECT_LT(timed([&] { status = hp438a_setup(meter, 0, 0, 0, 0, 0); }), kBound);
+    EXPECT_EQ(status, INSTR_ERR_TIMEOUT);
+    double v = -99.0;
+    EXPECT_EQ(hp438a_measure(meter, 0, &v), INSTR_ERR_TIMEOUT);
+    EXPECT_EQ(v, -99.0);
+    hp438a_close(meter);
+}
+
+TEST(DriverFailures, NoGatewayListening) {
+    vireo::sim::testing::TestBench bench;
+    int fd = -1;
+    const int port = listenOnFreePort(fd);
+    ::close(fd);  // nothing listens there now
+    pointDriversAt(port);
+    int meter = 0, analyzer = 0;
+    EXPECT_LT(timed([&] { meter = hp438a_init(13); analyzer = saInit(0, 1); }), kBound);
+    EXPECT_EQ(meter, INSTR_ERR_NO_GATEWAY);
+    EXPECT_EQ(analyzer, INSTR_ERR_NO_GATEWAY);
+    EXPECT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_ERR_HANDLE);
+}
+
+TEST(DriverFailures, SilentInstrumentsFailWithinTheTimeOut) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway silent("");
+    pointDriversAt(silent.port());
+    int analyzer = 0, status = 0;
+    EXPECT_LT(timed([&] { analyzer = saInit(0, 0); }), kBound);
+    EXPECT_EQ(analyzer, INSTR_ERR_TIMEOUT);
+    const int meter = hp438a_init(13);
+    ASSERT_GT(meter, 0);
+    EXPECT_LT(timed([&] { status = hp438a_setup(meter, 0, 0, 0, 0, 0); }), kBound);
+    EXPECT_EQ(status, INSTR_ERR_TIMEOUT);
+    hp438a_close(meter);
+}
+
+TEST(DriverFailures, GarbageRepliesFailAndLeaveTheValue) {
+    vireo::sim::testing::TestBench bench;
+    // The last is the meter's over-range code: garbage to the meter, a number to the analyzer.
+    for (const std::string garbage : {"\x01\xfe garbage\r\n", "12 dBm\r\n", "+9.000E+40\r\n"}) {
+        const bool analyzerGarbage = garbage[0] != '+';
+        FakeGateway babbling(garbage);
+        pointDriversAt(babbling.port());
+        const int meter = hp438a_init(13);
+        EXPECT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_ERR_REPLY) << garbage;
+        double v = -99.0;
+        EXPECT_EQ(hp438a_measure(meter, 0, &v), INSTR_ERR_REPLY) << garbage;
+        EXPECT_EQ(v, -99.0);
+        const int analyzer = saInit(0, 0);  // it answers its identity with something
+        ASSERT_GT(analyzer, 0);
+        if (analyzerGarbage) {
+            EXPECT_EQ(saReadMarkerAmplitude(analyzer, &v), INSTR_ERR_REPLY) << garbage;
+            EXPECT_EQ(v, -99.0);
+        }
+        hp438a_close(meter);
+        saClose(analyzer);
+    }
+}
