@@ -56,9 +56,11 @@ public:
     }
 
     void allow(std::initializer_list<const char*> names) const {
-        for (const auto& [k, v] : j_.items())
+        for (const auto& item : j_.items()) {
+            const std::string& k = item.key();
             if (std::none_of(names.begin(), names.end(), [&](const char* n) { return k == n; }))
                 failAt(at(k), "unknown field");
+        }
     }
     bool has(const char* name) const { return j_.contains(name); }
     std::string at(const std::string& name) const { return path_.empty() ? name : path_ + "." + name; }
