@@ -1,6 +1,7 @@
 #include "baseband/bbp_reg.h"
 
 #include "common/text.h"
+#include "common/word_argument.h"
 
 namespace direzo {
 
@@ -137,13 +138,13 @@ HRESULT BBPReg::get_Value(LONG* pVal) {
     return S_OK;
 }
 
-// Registers hold 16 bits; a value outside 0..65535 is refused rather than cut to 16 bits.
+// Registers hold 16 bits; a value outside them is out of range (status 1) rather than cut.
 HRESULT BBPReg::put_Value(LONG newVal) {
     AdapterSession* session = session_.get();
     if (!session) return noSession(E_FAIL);
-    if (newVal < 0 || newVal > 0xFFFF)
-        return error(E_INVALIDARG, format("IBBPREG: Value %ld is outside 0 to 65535", long(newVal)));
-    if (!write(*session, WORD(newVal))) return error(E_FAIL, kWriteFail);
+    const std::optional<WORD> value = wordArgument(newVal);
+    if (!value) return S_FALSE;
+    if (!write(*session, *value)) return error(E_FAIL, kWriteFail);
     return S_OK;
 }
 

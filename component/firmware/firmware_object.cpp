@@ -17,6 +17,18 @@ namespace {
 constexpr DISPID kFlashProgressId = 1;
 constexpr LCID kSinkLocale = 0x400;
 
+// Marks a download in progress for as long as it lives.
+class DownloadInProgress {
+public:
+    explicit DownloadInProgress(bool& flag) : flag_(flag) { flag_ = true; }
+    ~DownloadInProgress() { flag_ = false; }
+    DownloadInProgress(const DownloadInProgress&) = delete;
+    DownloadInProgress& operator=(const DownloadInProgress&) = delete;
+
+private:
+    bool& flag_;
+};
+
 }  // namespace
 
 const oleaut::InterfaceDesc& Firmware::dispatchTable() {
@@ -39,17 +51,28 @@ const oleaut::InterfaceDesc& Firmware::dispatchTable() {
     return desc;
 }
 
+// The records are taken afresh: a record the adapter no longer holds must not be plugged.
 bool Firmware::refreshProductionData() {
     auto port = adapterPort(session_);
     if (!port) return false;
     std::array<std::uint8_t, firmware::kProductionAreaBytes> area{};
     if (!port->ReadProductionArea(area)) return false;
-    pdrs_.LoadWords(firmware::WordsFromBytes(area));
+    firmware::PdrList fresh;
+    fresh.LoadWords(firmware::WordsFromBytes(area));
+    pdrs_ = std::move(fresh);
     return true;
+}
+
+// While FlashImage sends the image, an event handler calling back must not change the image or
+// the records it is being built from: the adapter would end up with parts of two images.
+HRESULT Firmware::refusedDuringDownload(const char* member, LONG* bResults) {
+    *bResults = 0;
+    return error(E_FAIL, format("IFirmware : %s refused: a download is in progress", member));
 }
 
 HRESULT Firmware::LoadHEXFile(BSTR filename, LONG* bResults) {
     if (!bResults) return E_POINTER;
+    if (downloading_) return refusedDuringDownload("LoadHEXFile", bResults);
     *bResults = 0;
     loaded_.Clear();
     fileName_ = toAnsi(fromBstr(filename));
@@ -67,6 +90,7 @@ HRESULT Firmware::LoadHEXFile(BSTR filename, LONG* bResults) {
 
 HRESULT Firmware::MakeCalPdrs(LONG* bResults) {
     if (!bResults) return E_POINTER;
+    if (downloading_) return refusedDuringDownload("MakeCalPdrs", bResults);
     refreshProductionData();
     *bResults = firmware::MakeCalibrationRecords(pdrs_, progressStream()) ? 1 : 0;
     return S_OK;
@@ -74,6 +98,7 @@ HRESULT Firmware::MakeCalPdrs(LONG* bResults) {
 
 HRESULT Firmware::PlugImage(LONG* bResults) {
     if (!bResults) return E_POINTER;
+    if (downloading_) return refusedDuringDownload("PlugImage", bResults);
     hexRecordsPlugged_ = LONG(firmware::PlugImage(loaded_, pdrs_, fileName_, progressStream()));
     *bResults = hexRecordsPlugged_ != 0 ? 1 : 0;
     return S_OK;
@@ -96,13 +121,20 @@ void Firmware::fireFlashProgress(LONG blockCount, LONG blockLength, LONG blockAd
 
 HRESULT Firmware::FlashImage(LONG* bResults) {
     if (!bResults) return E_POINTER;
+    if (downloading_) return refusedDuringDownload("FlashImage", bResults);
     *bResults = 0;
+    // Without an image the card would only be reset, which is no download.
+    if (loaded_.image.empty())
+        return error(E_FAIL, u"IFirmware : FlashImage refused: no image is loaded (LoadHEXFile first)");
     auto port = adapterPort(session_);
     if (!port) return error(E_FAIL, u"No Adapter Object Reference");
-    const firmware::FlashResult result =
-        firmware::FlashImage(loaded_.image, *port, [this](std::uint16_t n, std::uint32_t length, std::uint32_t address) {
+    firmware::FlashResult result;
+    {
+        const DownloadInProgress inProgress(downloading_);
+        result = firmware::FlashImage(loaded_.image, *port, [this](std::uint16_t n, std::uint32_t length, std::uint32_t address) {
             fireFlashProgress(LONG(n), LONG(length), LONG(address));
         });
+    }
     if (!result.ok) {
         return error(E_FAIL, format("IFirmware : Block %u at address 0x%06X could not be written",
                                     unsigned(result.failedBlock), unsigned(result.failedAddress)));

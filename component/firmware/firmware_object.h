@@ -31,8 +31,11 @@ public:
     HRESULT MakeCalPdrs(LONG* bResults) override;
 
 private:
-    // Merges the adapter's production data area into pdrs_; false when it cannot be read.
+    // Replaces pdrs_ with the records of the adapter's production data area; false (pdrs_ kept)
+    // when it cannot be read.
     bool refreshProductionData();
+    // bResults 0 and E_FAIL with the text naming `member`.
+    HRESULT refusedDuringDownload(const char* member, LONG* bResults);
     void fireFlashProgress(LONG blockCount, LONG blockLength, LONG blockAddress);
 
     firmware::LoadedImage loaded_;
@@ -41,6 +44,7 @@ private:
     LONG hexLinesRead_ = 0;
     LONG hexPlugs_ = 0;
     LONG hexRecordsPlugged_ = 0;
+    bool downloading_ = false;  // FlashImage is sending the image
 };
 
 }  // namespace direzo

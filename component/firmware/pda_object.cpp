@@ -104,7 +104,14 @@ HRESULT PDA::Retrieve(LONG* bResults) {
     if (!port) return error(E_FAIL, kNoSession);
     std::array<std::uint8_t, firmware::kProductionAreaBytes> area{};
     if (!port->ReadProductionArea(area)) return error(E_FAIL, u"Failed to read PDA from NIC adapter!");
-    return takeWalk(firmware::WalkAdapterArea(firmware::WordsFromBytes(area)), bResults);
+    const firmware::AreaWalk walk = firmware::WalkAdapterArea(firmware::WordsFromBytes(area));
+    const HRESULT hr = takeWalk(walk, bResults);
+    // The records stay listed, so that a damaged area can be repaired, but the caller is told.
+    if (hr == S_OK && walk.complete && !walk.crcMatches()) {
+        return error(S_FALSE, format("IPDA : Retrieve: the area's CRC 0x%04X does not match its records (0x%04X)",
+                                     unsigned(walk.storedCrc), unsigned(walk.computedCrc)));
+    }
+    return hr;
 }
 
 HRESULT PDA::LoadPDAFile(BSTR filename, LONG* bResults) {
@@ -131,7 +138,10 @@ HRESULT PDA::Commit(LONG* bResults) {
     std::string problem;
     const auto image = firmware::BuildAreaImage(records, problem);
     if (!image) return error(E_FAIL, fromAnsi("IPDA : Commit refused: " + problem));
-    *bResults = firmware::WriteProductionArea(*port, *image) ? 1 : 0;
+    const firmware::AreaWrite written = firmware::WriteProductionArea(*port, *image);
+    if (written == firmware::AreaWrite::NotHeld)
+        return error(S_OK, u"IPDA : Commit: the production data area does not hold the records written");
+    *bResults = written == firmware::AreaWrite::Written ? 1 : 0;
     return S_OK;
 }
 

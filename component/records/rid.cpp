@@ -5,6 +5,8 @@
 
 #include "common/safe_arrays.h"
 #include "common/text.h"
+#include "common/word_argument.h"
+#include "oleaut/utf.h"
 #include "records/record_layout.h"
 
 namespace direzo {
@@ -16,13 +18,24 @@ constexpr WORD kFirstInformationRecord = 0xFD00;
 
 // Record numbers and length words are 16-bit; other values are refused, not cut.
 HRESULT storeWord(LONG value, WORD& field) {
-    if (value < 0 || value > 0xFFFF) return S_FALSE;
-    field = WORD(value);
+    const std::optional<WORD> word = wordArgument(value);
+    if (!word) return S_FALSE;
+    field = *word;
     return S_OK;
 }
 
 // A counted text's byte capacity: the data words after the count word, two bytes each.
 std::size_t textCapacity(std::size_t dataWords) { return dataWords >= 1 ? 2 * (dataWords - 1) : 0; }
+
+// A record's text bytes as UTF-8; bytes that are not UTF-8 (texts stored one byte per character
+// by older tools) are taken one character per byte, so nothing turns into replacement marks.
+std::u16string decodeRecordText(const std::string& bytes) {
+    const std::u16string text = oleaut::toUtf16(bytes);
+    if (oleaut::toUtf8(text) == bytes) return text;
+    std::u16string bytewise;
+    for (char c : bytes) bytewise += char16_t(BYTE(c));
+    return bytewise;
+}
 
 }  // namespace
 
@@ -171,8 +184,8 @@ HRESULT Rid::put_RidAsByteArray(VARIANT newVal) {
     return writeData(*session, data);
 }
 
-// 16-bit or 32-bit integer arrays (or arrays of variants holding integers): data word i := the
-// low 16 bits of element i.
+// 16-bit or 32-bit integer arrays (or arrays of variants holding integers): data word i := element
+// i as 16 bits; an element outside them is out of range and nothing is written.
 HRESULT Rid::put_RidAsIntArray(VARIANT newVal) {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
@@ -181,53 +194,56 @@ HRESULT Rid::put_RidAsIntArray(VARIANT newVal) {
     if (!values) return error(E_INVALIDARG, u"IRID: RidAsIntArray takes an array of 16-bit or 32-bit integers");
     const std::optional<std::size_t> words = dataWordCount(length_);
     if (!words || values->size() != *words) return S_FALSE;
-    std::vector<WORD> data(values->begin(), values->end());
+    std::vector<WORD> data;
+    data.reserve(values->size());
+    for (LONG value : *values) {
+        const std::optional<WORD> word = wordArgument(value);
+        if (!word) return S_FALSE;
+        data.push_back(*word);
+    }
     return writeData(*session, data);
 }
 
 // Data word 0 counts the text's bytes; the bytes follow two to a word, the earlier one in the low
-// byte. A record whose count is 0, does not fit the record, or whose first text word is 0 leaves
-// the cached text as it is.
+// byte, and hold the text in UTF-8. The text returned is what the adapter holds: a failed read, or
+// a count that does not fit the record, gives status 1 and the empty text.
 HRESULT Rid::get_RidStringValue(BSTR* pVal) {
     if (!pVal) return E_POINTER;
-    *pVal = nullptr;
+    *pVal = toBstr(u"");
     AdapterSession* session = session_.get();
-    if (!session) {
-        *pVal = toBstr(text_);
-        return noSession(S_FALSE);
-    }
+    if (!session) return noSession(S_FALSE);
     RecordBuffer buffer;
     const std::span<const WORD> data = readData(*session, buffer);
-    if (data.size() >= 2) {
-        const std::size_t count = data[0];
-        if (count != 0 && count <= textCapacity(data.size()) && data[1] != 0) {
-            std::u16string text;
-            for (std::size_t i = 0; i < count; i += 2) {
-                const WORD word = data[1 + i / 2];
-                const BYTE first = BYTE(word & 0xFF), second = BYTE(word >> 8);
-                if (first == 0) continue;  // a zero byte ends its pair
-                text += char16_t(first);
-                if (i + 1 < count && second != 0) text += char16_t(second);
-            }
-            text_ = std::move(text);
-        }
+    if (data.empty()) return S_FALSE;
+    const std::size_t count = data[0];
+    if (count > textCapacity(data.size())) return S_FALSE;
+    std::string bytes;
+    for (std::size_t i = 0; i < count; i += 2) {
+        const WORD word = data[1 + i / 2];
+        const char first = char(word & 0xFF), second = char(word >> 8);
+        if (first == 0) continue;  // a zero byte ends its pair
+        bytes += first;
+        if (i + 1 < count && second != 0) bytes += second;
     }
-    *pVal = toBstr(text_);
+    SysFreeString(*pVal);
+    *pVal = toBstr(decodeRecordText(bytes));
     return S_OK;
 }
 
-// Stores as much of the text as the record holds, one byte per character (its low 8 bits).
+// Stores as much of the text as the record holds, in UTF-8, cut only between characters.
 HRESULT Rid::put_RidStringValue(BSTR newVal) {
-    text_ = fromBstr(newVal);
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
     const std::optional<std::size_t> words = dataWordCount(length_);
     if (!words || *words < 1) return S_FALSE;
-    const std::size_t count = std::min(text_.size(), textCapacity(*words));
+    const std::string bytes = oleaut::toUtf8(fromBstr(newVal));
+    std::size_t count = std::min(bytes.size(), textCapacity(*words));
+    // UTF-8 continuation bytes (10xxxxxx) never begin a character.
+    while (count < bytes.size() && count > 0 && (BYTE(bytes[count]) & 0xC0) == 0x80) --count;
     std::vector<WORD> data(*words, 0);
     data[0] = WORD(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const WORD byte = text_[i] & 0xFF;
+        const WORD byte = BYTE(bytes[i]);
         data[1 + i / 2] |= i % 2 == 0 ? byte : WORD(byte << 8);
     }
     return writeData(*session, data);
@@ -253,12 +269,13 @@ HRESULT Rid::GetAsInteger(LONG Index, LONG* pVal) {
 HRESULT Rid::SetAsInteger(LONG Index, LONG newVal) {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
-    if (Index < 1 || Index >= LONG(length_)) return S_FALSE;
+    const std::optional<WORD> value = wordArgument(newVal);
+    if (!value || Index < 1 || Index >= LONG(length_)) return S_FALSE;
     RecordBuffer buffer;
     if (read(*session, buffer) != NDIS_STATUS_SUCCESS) return S_FALSE;
     const std::optional<std::size_t> words = dataWordCount(length_);
     if (!words || std::size_t(Index) > *words) return S_FALSE;
-    buffer.data[Index - 1] = WORD(newVal);
+    buffer.data[Index - 1] = *value;
     return session->WriteRecord(buffer) ? S_OK : S_FALSE;
 }
 

@@ -49,7 +49,7 @@ private:
     // Writes the cached length, the record number and `data` (exactly the record's data words).
     HRESULT writeData(AdapterSession& session, std::span<const WORD> data);
 
-    std::u16string id_, key_, name_, text_;
+    std::u16string id_, key_, name_;
     WORD no_ = 0;
     WORD length_ = 0;
 };

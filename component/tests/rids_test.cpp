@@ -147,8 +147,14 @@ TEST_F(RidsTest, TypeSplitsAtFD00) {
         r->get_type(&t);
         EXPECT_EQ(t, type) << std::hex << no;
     }
+    // 16 bits, signed or unsigned; nothing beyond.
+    EXPECT_EQ(r->setNo(-1), S_OK);
+    LONG no = 0;
+    r->get_No(&no);
+    EXPECT_EQ(no, 0xFFFF);
     EXPECT_EQ(r->setNo(0x10000), S_FALSE);
-    EXPECT_EQ(r->setNo(-1), S_FALSE);
+    EXPECT_EQ(r->setNo(-32769), S_FALSE);
+    EXPECT_EQ(r->setLength(65539), S_FALSE);
 }
 
 TEST_F(RidsTest, WordsAsBytesHighByteFirstAndAsIntegers) {
@@ -184,15 +190,19 @@ TEST_F(RidsTest, SetAsIntegerWritesTheWholeRecordWithOneWordChanged) {
     open();
     ASSERT_TRUE(adapter->setRecord(kWordRecord, {0x1111, 0x2222, 0x3333}));
     ComPtr<IRid> r = rid(kWordRecord);
-    EXPECT_EQ(r->SetAsInteger(2, 0x12345), S_OK);
+    EXPECT_EQ(r->SetAsInteger(2, -32768), S_OK);
     const auto writes = adapter->requests(OID_VIREO_RECORD);
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[1].type, NdisRequestSetInformation);
     EXPECT_EQ(std::vector<WORD>(writes[1].in.begin(), writes[1].in.begin() + 5),
-              (std::vector<WORD>{4, kWordRecord, 0x1111, 0x2345, 0x3333}));
+              (std::vector<WORD>{4, kWordRecord, 0x1111, 0x8000, 0x3333}));
     LONG value = 0;
     EXPECT_EQ(r->GetAsInteger(2, &value), S_OK);
-    EXPECT_EQ(value, 0x2345);
+    EXPECT_EQ(value, 0x8000);
+    // A value beyond 16 bits is refused, not stored as its low bits.
+    adapter->mark();
+    for (LONG outside : {0x10003, -32769}) EXPECT_EQ(r->SetAsInteger(2, outside), S_FALSE) << outside;
+    EXPECT_TRUE(adapter->requests().empty());
 }
 
 TEST_F(RidsTest, RecordThatCannotBeReadOrWritten) {
@@ -208,6 +218,11 @@ TEST_F(RidsTest, RecordThatCannotBeReadOrWritten) {
     expectEmptyArrays(*r);
     ArrayArg sixBytes(VT_UI1, {1, 2, 3, 4, 5, 6});
     EXPECT_EQ(r->put_RidAsByteArray(sixBytes.v), S_FALSE);
+    // A text that was not stored is not handed back as the record's text.
+    Text put(u"abc"), back;
+    EXPECT_EQ(r->put_RidStringValue(put.b), S_FALSE);
+    EXPECT_EQ(r->get_RidStringValue(&back.b), S_FALSE);
+    EXPECT_EQ(back.str(), u"");
 }
 
 TEST_F(RidsTest, RecordWithoutDataWordsGivesEmptyArrays) {
@@ -286,7 +301,9 @@ INSTANTIATE_TEST_SUITE_P(
         ArrayPutCase{"LongOutOfByteRange", true, VT_I4, {1, 2, 3, 0x100}, E_INVALIDARG, {}},
         ArrayPutCase{"RealsAsBytes", true, VT_R8, {1, 2, 3, 4}, E_INVALIDARG, {}},
         ArrayPutCase{"Shorts", false, VT_I2, {0x1234, -1}, S_OK, {0x1234, 0xFFFF}},
-        ArrayPutCase{"LongsLow16Bits", false, VT_I4, {0x12345, 7}, S_OK, {0x2345, 7}},
+        ArrayPutCase{"LongsSignedAndUnsigned16", false, VT_I4, {-32768, 0xFFFF}, S_OK, {0x8000, 0xFFFF}},
+        ArrayPutCase{"LongAbove16Bits", false, VT_I4, {0x12345, 7}, S_FALSE, {}},
+        ArrayPutCase{"LongBelow16Bits", false, VT_I4, {1, -32769}, S_FALSE, {}},
         ArrayPutCase{"VariantInts", false, VT_VARIANT, {9, 10}, S_OK, {9, 10}},
         ArrayPutCase{"TooManyInts", false, VT_I4, {1, 2, 3}, S_FALSE, {}},
         ArrayPutCase{"BytesAsInts", false, VT_UI1, {1, 2}, E_INVALIDARG, {}}),
@@ -337,10 +354,29 @@ TEST_F(RidsTest, StringValueStoresWhatFitsAndReadsItBack) {
     EXPECT_EQ(back2.str(), u"xyz");
 }
 
+// Text is stored as UTF-8; what does not fit is cut between characters, never inside one.
+TEST_F(RidsTest, StringValueKeepsCharactersBeyondLatin1) {
+    open();
+    ComPtr<IRid> r = rid(kTextRecord);  // room for 32 bytes
+    const std::u16string euros = u"x" + std::u16string(11, u'\u20AC');  // 34 bytes in UTF-8
+    for (const auto& [text, stored] : {std::pair{std::u16string(u"caf\u00E9 \u00B5A"), std::u16string(u"caf\u00E9 \u00B5A")},
+                                       std::pair{euros, euros.substr(0, 11)}}) {
+        Text put(text), back;
+        ASSERT_EQ(r->put_RidStringValue(put.b), S_OK);
+        EXPECT_EQ(r->get_RidStringValue(&back.b), S_OK);
+        EXPECT_EQ(back.str(), stored);
+    }
+    auto writes = adapter->requests(OID_VIREO_RECORD);
+    std::erase_if(writes, [](const Request& q) { return q.type != NdisRequestSetInformation; });
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes.back().in.at(2), 31u);  // "x" and ten 3-byte characters
+}
+
 struct DecodeCase {
     const char* name;
     std::vector<WORD> record;
     std::u16string text;
+    HRESULT status = S_OK;
 };
 void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
@@ -352,8 +388,9 @@ std::vector<WORD> padded(std::vector<WORD> words) {
 
 class RidStringDecode : public RidsTest, public ::testing::WithParamInterface<DecodeCase> {};
 
-// The cached text is "prev" before each read.
-TEST_P(RidStringDecode, DecodesOrKeepsTheCachedText) {
+// The text read before is "prev": what the record holds now replaces it, and a record without a
+// usable count gives status 1 and no text.
+TEST_P(RidStringDecode, DecodesWhatTheAdapterHolds) {
     const DecodeCase& c = GetParam();
     open();
     ASSERT_TRUE(adapter->setRecord(kTextRecord, padded({4, 'p' | 'r' << 8, 'e' | 'v' << 8})));
@@ -363,7 +400,7 @@ TEST_P(RidStringDecode, DecodesOrKeepsTheCachedText) {
     ASSERT_EQ(prev.str(), u"prev");
     ASSERT_TRUE(adapter->setRecord(kTextRecord, padded(c.record)));
     Text text;
-    EXPECT_EQ(r->get_RidStringValue(&text.b), S_OK);
+    EXPECT_EQ(r->get_RidStringValue(&text.b), c.status);
     EXPECT_EQ(text.str(), c.text);
 }
 
@@ -373,8 +410,10 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"ZeroLowByteEndsPair", {4, 'A' | 'B' << 8, 0 | 'Z' << 8, 0}, u"AB"},
                       DecodeCase{"ZeroHighByte", {4, 'A' | 0 << 8, 'C' | 'D' << 8, 0}, u"ACD"},
                       DecodeCase{"Latin1", {2, 0xE9 | 'e' << 8, 0, 0}, u"\u00E9e"},
-                      DecodeCase{"CountZeroKeeps", {0, 'A' | 'B' << 8, 0, 0}, u"prev"},
-                      DecodeCase{"FirstWordZeroKeeps", {2, 0, 0, 0}, u"prev"},
+                      DecodeCase{"Utf8", {3, 0xC3 | 0xA9 << 8, 'e', 0}, u"\u00E9e"},
+                      DecodeCase{"CountZeroIsEmpty", {0, 'A' | 'B' << 8, 0, 0}, u""},
+                      DecodeCase{"FirstWordZeroIsEmpty", {2, 0, 0, 0}, u""},
+                      DecodeCase{"CountBeyondTheRecord", {33, 'A' | 'B' << 8, 0, 0}, u"", S_FALSE},
                       DecodeCase{"CountFillsRecord", {32, 'A' | 'B' << 8, 'C' | 'D' << 8, 'E' | 'F' << 8,
                                                       'G' | 'H' << 8, 'I' | 'J' << 8, 'K' | 'L' << 8, 'M' | 'N' << 8,
                                                       'O' | 'P' << 8, 'Q' | 'R' << 8, 'S' | 'T' << 8, 'U' | 'V' << 8,

@@ -98,7 +98,11 @@ TEST_F(ServerTest, LibraryStaysWhileAnObjectOrALockLives) {
     ASSERT_EQ(CoGetClassObject(kTalliesClass.clsid, CLSCTX_INPROC_SERVER, nullptr, IClassFactory::iid,
                                factory.putVoid()),
               S_OK);
-    factory->LockServer(FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    // A release without a matching lock is refused: the count stays at zero, so the library can
+    // still be unloaded once the class object goes.
+    EXPECT_EQ(factory->LockServer(FALSE), E_UNEXPECTED);
+    EXPECT_EQ(canUnload(), S_FALSE);  // the class object itself is still held
     factory.reset();
     EXPECT_EQ(canUnload(), S_OK);
     dlclose(lib);

@@ -57,7 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"SetChannel0", [](IVireo& v) { return v.SetChannel(0); }, S_FALSE, {}},
         CommandCase{"SetChannel15", [](IVireo& v) { return v.SetChannel(15); }, S_FALSE, {}},
         CommandCase{"ContinuousTx0", [](IVireo& v) { return v.ContinuousTx(0); }, S_OK, {{0x0E38, 0xFFFF, 0}}},
-        CommandCase{"ContinuousTxLow16", [](IVireo& v) { return v.ContinuousTx(0x1A55A); }, S_OK, {{0x0E38, 0xA55A, 0}}},
+        // 16-bit arguments: the unsigned and the signed reading of 16 bits, nothing beyond.
+        CommandCase{"ContinuousTxFFFF", [](IVireo& v) { return v.ContinuousTx(0xFFFF); }, S_OK, {{0x0E38, 0xFFFF, 0}}},
+        CommandCase{"ContinuousTxSigned", [](IVireo& v) { return v.ContinuousTx(-32768); }, S_OK, {{0x0E38, 0x8000, 0}}},
+        CommandCase{"ContinuousTxAbove16", [](IVireo& v) { return v.ContinuousTx(0x1A55A); }, S_FALSE, {}},
+        CommandCase{"ContinuousTxBelow16", [](IVireo& v) { return v.ContinuousTx(-32769); }, S_FALSE, {}},
         CommandCase{"EnablePort2", [](IVireo& v) { return v.EnablePort(2); }, S_OK, {{0x0201, 0, 0}}},
         CommandCase{"EnablePort6", [](IVireo& v) { return v.EnablePort(6); }, S_OK, {{0x0601, 0, 0}}},
         CommandCase{"DisablePort2", [](IVireo& v) { return v.DisablePort(2); }, S_OK, {{0x0202, 0, 0}}},
@@ -73,7 +77,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"PBODSuppression", [](IVireo& v) { return v.PBODSuppression(); }, S_OK, {{0x0938, 0, 0}}},
         CommandCase{"TxExSuppression", [](IVireo& v) { return v.TxExSuppression(); }, S_OK, {{0x0A38, 0, 0}}},
         CommandCase{"CalEnable", [](IVireo& v) { return v.CalEnable(); }, S_OK, {{0x1338, 0, 0}}},
-        CommandCase{"SetSignalState", [](IVireo& v) { return v.SetSignalState(0x12345); }, S_OK, {{0x1138, 0x2345, 0}}}),
+        CommandCase{"SetSignalState", [](IVireo& v) { return v.SetSignalState(0x2345); }, S_OK, {{0x1138, 0x2345, 0}}},
+        CommandCase{"SetSignalStateSigned", [](IVireo& v) { return v.SetSignalState(-2); }, S_OK, {{0x1138, 0xFFFE, 0}}},
+        CommandCase{"SetSignalStateAbove16", [](IVireo& v) { return v.SetSignalState(0x12345); }, S_FALSE, {}},
+        CommandCase{"SendCmdAbove16", [](IVireo& v) { Var r; return v.SendCmd(0x0030, 65539, 0, 0, &r.v); }, S_FALSE, {}},
+        CommandCase{"SendCmdSigned", [](IVireo& v) { Var r; return v.SendCmd(0x0031, 2, -1, 0, &r.v); }, S_OK,
+                    {{0x0031, 2, 0xFFFF}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VireoTest, AlderHasNoCalibrationOrSignalState) {
@@ -100,9 +109,12 @@ TEST_F(VireoTest, FailedCommandIsStatusOne) {
     EXPECT_EQ(vireo->InitPhy(), S_FALSE);
 }
 
-TEST_F(VireoTest, SleepAndWakeBlockAndUnblockWithoutChangingTheFlag) {
+TEST_F(VireoTest, SleepAndWakeBlockAndUnblockAndTheFlagFollows) {
     open();
+    LONG blocked = -1;
     EXPECT_EQ(vireo->SleepPhy(), S_OK);
+    vireo->get_BlockProtocols(&blocked);
+    EXPECT_EQ(blocked, 1);
     EXPECT_EQ(vireo->WakePhy(), S_OK);
     std::vector<std::pair<NDIS_OID, WORD>> seen;
     for (const Request& r : adapter->requests())
@@ -111,9 +123,22 @@ TEST_F(VireoTest, SleepAndWakeBlockAndUnblockWithoutChangingTheFlag) {
         {OID_VIREO_BLOCK_PROTOCOLS, 0}, {OID_VIREO_COMMAND, 0x0238},
         {OID_VIREO_UNBLOCK_PROTOCOLS, 0}, {OID_VIREO_COMMAND, 0x0338}};
     EXPECT_EQ(seen, expected);
-    LONG blocked = -1;
     vireo->get_BlockProtocols(&blocked);
     EXPECT_EQ(blocked, 0);
+}
+
+// A block or unblock request the driver refuses leaves the flag as it was.
+TEST_F(VireoTest, SleepAndWakeKeepTheFlagWhenTheDriverRefuses) {
+    open(AdapterOptions().refuse(OID_VIREO_BLOCK_PROTOCOLS));
+    LONG blocked = -1;
+    vireo->SleepPhy();
+    vireo->get_BlockProtocols(&blocked);
+    EXPECT_EQ(blocked, 0);
+    open(AdapterOptions().refuse(OID_VIREO_UNBLOCK_PROTOCOLS));
+    vireo->SleepPhy();
+    vireo->WakePhy();
+    vireo->get_BlockProtocols(&blocked);
+    EXPECT_EQ(blocked, 1);
 }
 
 TEST_F(VireoTest, BlockProtocolsReportsWhatTheDriverDid) {
@@ -168,10 +193,11 @@ TEST_F(VireoTest, SendCmdReturnsTheResponsesLowBytes) {
     EXPECT_EQ(adapter->commands(), (Commands{{0x0030, 0, 0}}));
 }
 
-TEST_F(VireoTest, SendCmdThatFailsGivesZeroBytes) {
+// A failed command is status 1, so it can be told from registers that hold 0.
+TEST_F(VireoTest, SendCmdThatFailsGivesZeroBytesAndStatusOne) {
     open(AdapterOptions().refuse(OID_VIREO_COMMAND));
     Var resp;
-    EXPECT_EQ(vireo->SendCmd(0x0030, 0, 0, 0, &resp.v), S_OK);
+    EXPECT_EQ(vireo->SendCmd(0x0030, 0, 0, 0, &resp.v), S_FALSE);
     EXPECT_EQ(arrayOf(resp.v, VT_UI1), (std::vector<LONG>{0, 0, 0}));
 }
 

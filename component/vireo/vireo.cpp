@@ -1,11 +1,14 @@
 #include "vireo/vireo.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 #include "baseband/baseband_family.h"
 #include "baseband/bbp_regs.h"
 #include "common/safe_arrays.h"
+#include "common/word_argument.h"
 #include "firmware/firmware_object.h"
 #include "firmware/pda_object.h"
 #include "records/rids.h"
@@ -160,19 +163,19 @@ HRESULT Vireo::Init(LONG, LONG, LONG*) {
 HRESULT Vireo::InitPhy() { return command(kTestInitPhy); }
 HRESULT Vireo::ResetPhy() { return command(kTestResetPhy); }
 
-// Protocol traffic is blocked before the radio sleeps and unblocked before it wakes; the flag
-// reported by BlockProtocols is left alone.
+// Protocol traffic is blocked before the radio sleeps and unblocked before it wakes; a request
+// the driver carried out shows in BlockProtocols, a failed one leaves it as it was.
 HRESULT Vireo::SleepPhy() {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
-    session->BlockProtocols();
+    if (session->BlockProtocols()) protocolsBlocked_ = true;
     return command(kTestSleepPhy);
 }
 
 HRESULT Vireo::WakePhy() {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
-    session->UnblockProtocols();
+    if (session->UnblockProtocols()) protocolsBlocked_ = false;
     return command(kTestWakePhy);
 }
 
@@ -182,7 +185,9 @@ HRESULT Vireo::SetChannel(LONG channelNo) {
 }
 
 HRESULT Vireo::ContinuousTx(LONG lPattern) {
-    return command(kTestContinuousTx, lPattern == 0 ? kDefaultTxPattern : WORD(lPattern));
+    const std::optional<WORD> pattern = wordArgument(lPattern);
+    if (!pattern) return S_FALSE;
+    return command(kTestContinuousTx, *pattern == 0 ? kDefaultTxPattern : *pattern);
 }
 
 HRESULT Vireo::ContinuousRx() { return command(kTestContinuousRx); }
@@ -210,9 +215,11 @@ HRESULT Vireo::CalEnable() {
 
 // Only the Birch family takes a signal state; for other basebands there is nothing to do.
 HRESULT Vireo::SetSignalState(LONG signal) {
+    const std::optional<WORD> state = wordArgument(signal);
+    if (!state) return S_FALSE;
     bool birch;
     if (const HRESULT hr = birchFamily(birch); hr != S_OK) return hr;
-    return birch ? command(kTestSignalState, WORD(signal)) : S_OK;
+    return birch ? command(kTestSignalState, *state) : S_OK;
 }
 
 HRESULT Vireo::EnablePort(SHORT MACPort) {
@@ -249,18 +256,24 @@ HRESULT Vireo::ReadData(LONG address, LONG Length, VARIANT* pData) {
     return byteArrayVariant({transfer->data, transfer->length}, pData);
 }
 
-// The three responses' low bytes; a failed command leaves them 0.
+// The three responses' low bytes; a failed command leaves them 0 and answers status 1, so that it
+// can be told from registers that hold 0. An argument outside 16 bits sends nothing.
 HRESULT Vireo::SendCmd(LONG cmd, LONG param0, LONG param1, LONG param2, VARIANT* respVal) {
     if (!respVal) return E_POINTER;
     BYTE response[3] = {0, 0, 0};
     AdapterSession* session = session_.get();
-    if (session) {
+    const std::optional<WORD> words[4] = {wordArgument(cmd), wordArgument(param0), wordArgument(param1),
+                                          wordArgument(param2)};
+    const bool inRange = std::all_of(std::begin(words), std::end(words), [](const auto& w) { return w.has_value(); });
+    bool done = false;
+    if (session && inRange) {
         CommandBlock block;
-        block.cmd = WORD(cmd);
-        block.param0 = WORD(param0);
-        block.param1 = WORD(param1);
-        block.param2 = WORD(param2);
-        if (session->SendCommand(block)) {
+        block.cmd = *words[0];
+        block.param0 = *words[1];
+        block.param1 = *words[2];
+        block.param2 = *words[3];
+        done = session->SendCommand(block);
+        if (done) {
             response[0] = BYTE(block.resp0());
             response[1] = BYTE(block.resp1());
             response[2] = BYTE(block.resp2());
@@ -268,7 +281,8 @@ HRESULT Vireo::SendCmd(LONG cmd, LONG param0, LONG param1, LONG param2, VARIANT*
     }
     const HRESULT hr = byteArrayVariant(response, respVal);
     if (FAILED(hr)) return hr;
-    return session ? S_OK : noSession(S_FALSE);
+    if (!session) return noSession(S_FALSE);
+    return done ? S_OK : S_FALSE;
 }
 
 }  // namespace direzo

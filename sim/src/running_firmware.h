@@ -24,6 +24,7 @@ public:
     const FirmwareIdentity& identity() const { return current_; }
     // Called at power-on and at every card reset with the adapter's memory: the controller runs
     // the station image in its firmware store, or the factory firmware while the store is erased.
+    // An image that fails its boot check is not started; the identity stays as it was.
     void boot(const AdapterMemory& memory);
 
 private:

@@ -132,7 +132,7 @@ std::optional<FirmwareImage::Block> FirmwareImage::NextBlock(std::size_t maxByte
 
 std::uint32_t FirmwareImage::TotalImageBlocks() const {
   std::uint32_t total = 0;
-  for (const Segment& s : segments()) total += s.length / 4096 + 1;
+  for (const Segment& s : segments()) total += (s.length + kBlockBytes - 1) / kBlockBytes;
   return total;
 }
 

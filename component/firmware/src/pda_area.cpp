@@ -1,5 +1,7 @@
 #include "firmware/pda_area.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <set>
 
@@ -33,6 +35,14 @@ void PutLe16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
   bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
+// The CRC-16 of the area's bytes up to and including the end record's code word.
+std::uint16_t AreaCrc(std::span<const std::uint16_t> words) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(2 * words.size());
+  for (std::uint16_t w : words) PutLe16(bytes, w);
+  return Crc16Arc(bytes);
+}
+
 // Walks records from word 0. A record must lie wholly within the words read and carry a length
 // word from 2 to maxLength; the adapter's area ends with its end record (code 0), a file's words
 // hold records only.
@@ -48,6 +58,8 @@ AreaWalk Walk(std::span<const std::uint16_t> words, std::uint16_t maxLength, boo
     Keep(walk, seen, RecordAt(words, i));
     if (endRecordCloses && code == 0) {
       walk.complete = true;
+      walk.storedCrc = words[i + 2];
+      walk.computedCrc = AreaCrc(words.first(i + 2));
       break;
     }
     if (!endRecordCloses) walk.complete = true;
@@ -95,14 +107,22 @@ std::optional<std::vector<std::uint8_t>> BuildAreaImage(std::span<const PdaRecor
   return bytes;
 }
 
-bool WriteProductionArea(AdapterPort& port, std::span<const std::uint8_t> image) {
+AreaWrite WriteProductionArea(AdapterPort& port, std::span<const std::uint8_t> image) {
   if (!port.BlockProtocols()) {
     port.UnblockProtocols();
-    return false;
+    return AreaWrite::Failed;
   }
-  const bool written = port.ProgramMemory(kProductionAreaAddress, image);
+  AreaWrite result = port.ProgramMemory(kProductionAreaAddress, image) ? AreaWrite::Written : AreaWrite::Failed;
+  // An accepted write request does not prove the area took the bytes: read them back.
+  if (result == AreaWrite::Written) {
+    std::array<std::uint8_t, kProductionAreaBytes> area{};
+    if (!port.ReadProductionArea(area))
+      result = AreaWrite::Failed;
+    else if (!std::equal(image.begin(), image.end(), area.begin()))
+      result = AreaWrite::NotHeld;
+  }
   port.UnblockProtocols();
-  return written;
+  return result;
 }
 
 }  // namespace firmware

@@ -1,7 +1,10 @@
 #include "firmware/pda_text.h"
 
-#include <filesystem>
-#include <fstream>
+#include <ext/stdio_filebuf.h>
+
+#include <istream>
+
+#include "firmware/input_file.h"
 
 namespace firmware {
 namespace {
@@ -119,14 +122,17 @@ std::size_t ParsePdaText(std::istream& in, std::span<std::uint16_t, kPdaWords> w
 
 std::size_t ParsePdaFile(const std::string& path, std::span<std::uint16_t, kPdaWords> words,
                          std::ostream& out) {
-  std::error_code ec;
-  std::ifstream file;
-  if (!std::filesystem::is_directory(path, ec)) file.open(path, std::ios::in | std::ios::binary);
-  if (!file.is_open()) {
-    out << "file not found!\n";
+  std::string reason;
+  const InputFile file = OpenInputFile(path, reason);
+  if (!file) {
+    out << "file not found!";
+    if (reason == kNotRegularFile) out << " " << path << ": " << reason;
+    out << "\n";
     return 0;
   }
-  return ParsePdaText(file, words, out);
+  __gnu_cxx::stdio_filebuf<char> buffer(file.get(), std::ios::in);
+  std::istream in(&buffer);
+  return ParsePdaText(in, words, out);
 }
 
 }  // namespace firmware

@@ -2,9 +2,10 @@
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
+
+#include "firmware/input_file.h"
 
 namespace firmware {
 namespace {
@@ -44,10 +45,6 @@ class LineReader {
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
-};
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
 constexpr std::array<std::int8_t, 256> MakeHexTable() {
@@ -265,11 +262,11 @@ class RecordParser {
 
 unsigned LoadSrecFile(const std::string& path, LoadedImage& target, std::ostream& out) {
   StreamStateGuard guard(out);
-  std::error_code ec;
-  std::unique_ptr<std::FILE, FileCloser> file(
-      std::filesystem::is_directory(path, ec) ? nullptr : std::fopen(path.c_str(), "rb"));
+  std::string reason;
+  const InputFile file = OpenInputFile(path, reason);
   if (!file) {
     out << "File not found. ";
+    if (reason == kNotRegularFile) out << path << ": " << reason << "\n";
     return 0;
   }
   LineReader reader(file.get());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "firmware/crc16.h"
 #include "firmware/station_identity.h"
 
 namespace firmware {
@@ -28,6 +29,10 @@ ImageLayout MakeStationImageLayout(const StationImageOptions& options) {
   identity.major = options.major;
   identity.minor = options.minor;
   identity.variant = options.variant;
+  // The boot check covers the code after the CRC marker; the plugged tables lie before it.
+  identity.checkedStart = kStationCrcAddress;
+  identity.checkedLength = static_cast<std::uint32_t>(code.bytes.size() - kStationCrcAddress);
+  identity.checkedCrc = Crc16Arc(std::span(code.bytes).subspan(kStationCrcAddress));
   const auto block = EncodeStationIdentity(identity);
   std::copy(block.begin(), block.end(), code.bytes.begin() + kStationIdentityAddress);
   layout.segments.push_back(std::move(code));

@@ -79,13 +79,20 @@ TEST(FirmwareImage, BlocksNeverCrossASegmentEnd) {
   EXPECT_EQ(image.TotalImageBlocks(), 3u);
 }
 
-TEST(FirmwareImage, TotalBlocksCountsOneMoreForWholeMultiples) {
-  FirmwareImage image;
-  ASSERT_EQ(image.Append(0, Bytes(4096, 1)), FirmwareImage::AppendResult::Ok);
-  EXPECT_EQ(image.TotalImageBlocks(), 2u);
-  image.ResetBlockCursor();
-  ASSERT_TRUE(image.NextBlock(4096));
-  EXPECT_FALSE(image.NextBlock(4096));
+// TotalImageBlocks is what a progress bar is scaled by: it must equal the blocks a download sends,
+// also for segments of a whole multiple of the block size.
+TEST(FirmwareImage, TotalBlocksCountsTheBlocksADownloadSends) {
+  for (std::size_t length : {1u, 4095u, 4096u, 4097u, 8192u, 12289u}) {
+    FirmwareImage image;
+    ASSERT_EQ(image.Append(0, Bytes(length, 1)), FirmwareImage::AppendResult::Ok);
+    ASSERT_EQ(image.Append(0x100000, Bytes(4096, 2)), FirmwareImage::AppendResult::Ok);
+    std::uint32_t sent = 0;
+    image.ResetBlockCursor();
+    while (image.NextBlock(FirmwareImage::kBlockBytes)) ++sent;
+    EXPECT_EQ(image.TotalImageBlocks(), sent) << length << " bytes";
+    EXPECT_EQ(sent, (length + 4095) / 4096 + 1) << length << " bytes";
+  }
+  EXPECT_EQ(FirmwareImage{}.TotalImageBlocks(), 0u);
 }
 
 TEST(FirmwareImage, RefusedAppendsChangeNothing) {

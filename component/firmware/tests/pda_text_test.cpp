@@ -82,7 +82,7 @@ TEST(PdaText, ReadsFilesAndReportsMissingOnes) {
   EXPECT_EQ(buffer[1], 0x0900);
   EXPECT_EQ(firmware::ParsePdaFile(dir.Path("missing.pda"), buffer, out), 0u);
   EXPECT_EQ(firmware::ParsePdaFile(dir.Path(""), buffer, out), 0u);  // a folder
-  EXPECT_EQ(out.str(), "file not found!\nfile not found!\n");
+  EXPECT_EQ(out.str(), "file not found!\nfile not found! " + dir.Path("") + ": not a regular file\n");
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ class FirmwareImage {
   // Appends are refused once this many pages have been started (204800 bytes stored).
   static constexpr std::size_t kAppendPageLimit = 100;
   static constexpr std::size_t kMaxSegments = 255;
+  // A download sends at most this many bytes per block.
+  static constexpr std::size_t kBlockBytes = 4096;
 
   struct Segment {
     std::uint16_t page = 0;     // page of the first byte
@@ -55,7 +57,7 @@ class FirmwareImage {
   void ResetBlockCursor();
   std::optional<Block> NextBlock(std::size_t maxBytes);
 
-  // Sum over segments of (length / 4096 + 1).
+  // The number of blocks a download sends: per segment, its length over kBlockBytes, rounded up.
   std::uint32_t TotalImageBlocks() const;
 
   std::span<const Segment> segments() const { return std::span(segments_).first(segmentCount_); }

@@ -9,7 +9,7 @@
 
 namespace firmware {
 
-inline constexpr std::size_t kFlashBlockBytes = 4096;
+inline constexpr std::size_t kFlashBlockBytes = FirmwareImage::kBlockBytes;
 
 // Called after each block has been written and verified: block number (from 1), length, address.
 using FlashProgressFn = std::function<void(std::uint16_t block, std::uint32_t length, std::uint32_t address)>;

@@ -28,6 +28,10 @@ struct AreaWalk {
   bool malformed = false;  // a record length out of range: nothing is to be kept
   bool complete = false;   // the walk took at least one acceptable record (file) / the end record (adapter)
   std::vector<PdaRecord> records;  // in area order, the first record of each code
+  // Adapter areas: the CRC the end record holds and the one computed over the records before it.
+  std::uint16_t storedCrc = 0;
+  std::uint16_t computedCrc = 0;
+  bool crcMatches() const { return storedCrc == computedCrc; }
 };
 
 // The 512 words read from the adapter, up to and including the end record (code 0).
@@ -41,7 +45,13 @@ AreaWalk WalkFileWords(std::span<const std::uint16_t> words);
 std::optional<std::vector<std::uint8_t>> BuildAreaImage(std::span<const PdaRecord> records,
                                                         std::string& error);
 
-// Writes an area image to the adapter with protocols blocked; true if the memory write succeeded.
-bool WriteProductionArea(AdapterPort& port, std::span<const std::uint8_t> image);
+enum class AreaWrite {
+  Written,     // the area holds exactly the image
+  Failed,      // a request failed
+  NotHeld,     // the write was accepted, but the area read back holds other bytes
+};
+
+// Writes an area image to the adapter with protocols blocked and reads the area back to check it.
+AreaWrite WriteProductionArea(AdapterPort& port, std::span<const std::uint8_t> image);
 
 }  // namespace firmware

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -41,6 +42,19 @@ struct KeyArg {
     ~KeyArg() { VariantClear(&v); }
     VARIANT v;
 };
+
+// The default bench with adapter 0001's writes to [from, to] reporting success but not sticking.
+std::string benchWithWritesThatDoNotStick(std::uint32_t from, std::uint32_t to) {
+    std::string json = vireo::sim::testing::defaultBenchJson();
+    const std::string anchor = "\"channel\": 1,";
+    const std::size_t at = json.find(anchor);
+    EXPECT_NE(at, std::string::npos);
+    char fault[128];
+    std::snprintf(fault, sizeof fault, " \"faults\": {\"writesDoNotStick\": [{\"from\": \"0x%X\", \"to\": \"0x%X\"}]},",
+                  unsigned(from), unsigned(to));
+    json.insert(at + anchor.size(), fault);
+    return json;
+}
 
 // Counts FlashProgress calls and the bytes they announce.
 class CountingSink final : public IDispatch {
@@ -131,7 +145,7 @@ TEST(BenchChain, DownloadedImageRunsAfterTheCardReset) {
     EXPECT_EQ(sink.blocks, 5);  // 20000 bytes: four blocks of 4096 and one of 3616
     EXPECT_EQ(sink.bytes, 20000);
 
-    const auto identity = firmware::DecodeStationIdentity(device->memory(firmware::kStationIdentityAddress, 34));
+    const auto identity = firmware::DecodeStationIdentity(device->memory(firmware::kStationIdentityAddress, firmware::kStationIdentityBytes));
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->fileName, "STA2_4.HEX");
     EXPECT_EQ(device->firmwareBuildSequence(), 0x0321);
@@ -145,6 +159,75 @@ TEST(BenchChain, DownloadedImageRunsAfterTheCardReset) {
     // A new process finds the adapter running the same image.
     vireo::sim::forgetDevices();
     EXPECT_EQ(bench.device(kAdapterKey)->firmwareBuildSequence(), 0x0321);
+}
+
+// Loads, plugs and downloads an image through the Firmware object; the download's bResults.
+LONG download(IFirmware& firmware, const std::string& path) {
+    LONG result = 0;
+    Bstr name(path);
+    EXPECT_EQ(firmware.LoadHEXFile(name.b, &result), S_OK);
+    EXPECT_EQ(result, 1);
+    firmware.MakeCalPdrs(&result);
+    firmware.PlugImage(&result);
+    result = -1;
+    firmware.FlashImage(&result);
+    return result;
+}
+
+// An adapter boots a downloaded image only when its boot check passes: after a download that
+// stopped part-way it goes on running what it ran before.
+TEST(BenchChain, APartlyDownloadedImageDoesNotBoot) {
+    vireo::sim::testing::TestBench bench(benchWithWritesThatDoNotStick(0x3000, 0x3FFF));
+    firmware::testing::ScratchDir dir;
+    firmware::StationImageOptions whole, partial;
+    whole.buildSequence = 0x0101;
+    whole.codeBytes = 0x2000;  // below the faulty range
+    partial.buildSequence = 0x0202;
+    partial.codeBytes = 0x5000;
+    partial.seed = 2;
+    const std::string wholeImage = dir.Write("sta1_1.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(whole)));
+    const std::string partialImage = dir.Write("sta2_2.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(partial)));
+    auto device = bench.device(kAdapterKey);
+    OpenedAdapter opened;
+    ASSERT_EQ(download(*opened.firmware, wholeImage), 1);
+    ASSERT_EQ(device->firmwareBuildSequence(), 0x0101);
+    EXPECT_EQ(download(*opened.firmware, partialImage), 0);  // block 4, at 0x3000, does not stick
+    EXPECT_EQ(opened.vireo->CardReset(), S_OK);
+    EXPECT_EQ(device->firmwareBuildSequence(), 0x0101);
+    EXPECT_NE(device->firmwareFileNames().find("STA1_1.HEX"), std::string::npos);
+    EXPECT_EQ(device->record(0xFD20), (std::vector<WORD>{31, 0, 1, 0}));
+}
+
+// Commit is done only when the area read back holds what was written.
+TEST(BenchChain, ACommitTheAreaDoesNotKeepIsNotDone) {
+    std::size_t endRecord = 0;  // byte offset of the factory area's end record
+    {
+        vireo::sim::testing::TestBench bench;
+        const auto area = bench.device(kAdapterKey)->productionArea();
+        while (endRecord + 3 < area.size() && (area[endRecord + 2] | area[endRecord + 3]) != 0)
+            endRecord += 2 * (std::size_t(area[endRecord] | area[endRecord + 1] << 8) + 1);
+        ASSERT_LT(endRecord + 3, area.size());
+    }
+    const std::uint32_t at = firmware::kProductionAreaAddress + std::uint32_t(endRecord);
+    vireo::sim::testing::TestBench bench(benchWithWritesThatDoNotStick(at, at + 5));
+    OpenedAdapter opened;
+    LONG result = 0;
+    ASSERT_EQ(opened.pda->Retrieve(&result), S_OK);
+    ASSERT_EQ(opened.pda->AddPDR(0x0F10, &result), S_OK);
+    ComPtr<IPDR> pdr;
+    ASSERT_EQ(opened.pda->get_Item(KeyArg("0f10").v, pdr.put()), S_OK);
+    VARIANT data;
+    VariantInit(&data);
+    data.vt = VT_ARRAY | VT_UI1;
+    data.parray = SafeArrayCreateVector(VT_UI1, 0, 4);
+    ASSERT_EQ(pdr->put_PDR(data), S_OK);
+    VariantClear(&data);
+    result = -1;
+    ASSERT_EQ(opened.pda->Commit(&result), S_OK);
+    EXPECT_EQ(result, 0);
+    // The old end record still closes the area: the new record is not there.
+    ASSERT_EQ(opened.pda->Retrieve(&result), S_OK);
+    EXPECT_EQ(opened.pda->get_Item(KeyArg("0f10").v, pdr.put()), E_INVALIDARG);
 }
 
 TEST(BenchChain, AnImageWithoutIdentityRunsUnnamed) {

@@ -1,6 +1,9 @@
 // The PDA, PDR and Firmware automation objects over an adapter double.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <sstream>
@@ -290,7 +293,36 @@ TEST_F(ObjectTest, CommitWritesTheRecordsWithAFreshEndRecord) {
     expected.push_back(std::uint8_t(crc & 0xFF));
     expected.push_back(std::uint8_t(crc >> 8));
     EXPECT_EQ(adapter.Bytes(firmware::kProductionAreaAddress, 22), expected);
-    EXPECT_EQ(adapter.journal, (std::vector<std::string>{"BlockProtocols", "ProgramMemory", "UnblockProtocols"}));
+    EXPECT_EQ(adapter.journal, (std::vector<std::string>{"BlockProtocols", "ProgramMemory", "ReadProductionArea",
+                                                         "UnblockProtocols"}));
+}
+
+// An area whose stored CRC does not match is still listed, so that it can be repaired, but the
+// caller is told; a Commit the area does not keep is not reported as done.
+TEST_F(ObjectTest, DamagedAreasAreListedButReported) {
+    auto pda = make<direzo::PDA, IPDA>();
+    pda->_SetApiObj(kHandle);
+    Bytes area = factoryArea();
+    const std::size_t crcAt = 2 * (8 + 32 + 35 + 2);  // the end record's data word
+    area[crcAt] ^= 0x01;
+    adapter.Load(firmware::kProductionAreaAddress, area);
+    LONG done = 0;
+    EXPECT_EQ(pda->Retrieve(&done), S_FALSE);
+    EXPECT_EQ(done, 1);
+    EXPECT_NE(errorText().find(u"IPDA : Retrieve: the area's CRC"), std::u16string::npos);
+    EXPECT_EQ(keys(*pda), (std::vector<std::u16string>{u"0000", u"0103", u"0900", u"0901"}));
+
+    SHORT removed = 0;
+    BstrArg end("0000");
+    pda->RemovePDR(end.b, &removed);
+    adapter.unwritable.insert(firmware::kProductionAreaAddress + crcAt);
+    EXPECT_EQ(pda->Commit(&done), S_OK);
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(errorText(), u"IPDA : Commit: the production data area does not hold the records written");
+    adapter.unwritable.clear();
+    ASSERT_EQ(pda->Commit(&done), S_OK);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(pda->Retrieve(&done), S_OK);
 }
 
 TEST_F(ObjectTest, CommittingARetrievedAreaKeepsIt) {
@@ -365,7 +397,7 @@ public:
     std::vector<Call> calls;
 };
 
-DWORD connect(IFirmware& fw, ProgressSink& sink) {
+DWORD connect(IFirmware& fw, IDispatch& sink) {
     ComPtr<IConnectionPointContainer> container;
     EXPECT_EQ(fw.QueryInterface(IConnectionPointContainer::iid, container.putVoid()), S_OK);
     ComPtr<IConnectionPoint> point;
@@ -425,7 +457,7 @@ TEST_F(ObjectTest, LoadCalibratePlugAndFlashTheDefaultChain) {
     }
     // The adapter holds the plugged image: the file name, the domain and the built set points
     // (domain 0x30: word 0 from data word 14 of 0x0900).
-    const auto identity = firmware::DecodeStationIdentity(adapter.Bytes(firmware::kStationIdentityAddress, 34));
+    const auto identity = firmware::DecodeStationIdentity(adapter.Bytes(firmware::kStationIdentityAddress, firmware::kStationIdentityBytes));
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->fileName, "STA1_3.HEX");
     EXPECT_EQ(identity->buildSequence, 0x0042);
@@ -499,9 +531,135 @@ TEST_F(ObjectTest, AFailedLoadLeavesNothingToFlash) {
     EXPECT_EQ(value, 4);  // from the last good load
     fw->get_TotalImageBlocks(&value);
     EXPECT_EQ(value, 0);
+    // Nothing to send: refused, and the card is not reset as if an image had gone down.
+    adapter.journal.clear();
+    result = 1;
+    EXPECT_EQ(fw->FlashImage(&result), E_FAIL);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(errorText(), u"IFirmware : FlashImage refused: no image is loaded (LoadHEXFile first)");
+    EXPECT_TRUE(adapter.journal.empty());
+    auto fresh = make<direzo::Firmware, IFirmware>();
+    fresh->_SetApiObj(kHandle);
+    EXPECT_EQ(fresh->FlashImage(&result), E_FAIL);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(adapter.journal.empty());
+}
+
+// The records plugged are the adapter's as read last, not a merge with records it no longer holds.
+TEST_F(ObjectTest, RecordsRemovedFromTheAdapterAreNotPlugged) {
+    auto fw = make<direzo::Firmware, IFirmware>();
+    fw->_SetApiObj(kHandle);
+    BstrArg name(dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageLayout({}))));
+    LONG result = 0, plugged = 0;
+    ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
+    ASSERT_EQ(fw->MakeCalPdrs(&result), S_OK);
+    ASSERT_EQ(result, 1);
+    fw->PlugImage(&result);
+    fw->get_HexRecordsPlugged(&plugged);
+    EXPECT_EQ(plugged, 3);  // 0103, and 0300 and 0301 derived by MakeCalPdrs
+    // The adapter's area now holds the domain record only.
+    Bytes area = le16({7, 0x0103, 0, 0x0030, 0, 0, 0, 0, 2, 0});
+    const std::uint16_t crc = firmware::Crc16Arc(area);
+    area.insert(area.end(), {std::uint8_t(crc & 0xFF), std::uint8_t(crc >> 8)});
+    area.resize(firmware::kProductionAreaBytes, 0xFF);
+    adapter.Load(firmware::kProductionAreaAddress, area);
+    ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
+    fw->PlugImage(&result);
+    fw->get_HexRecordsPlugged(&plugged);
+    EXPECT_EQ(plugged, 1);
+    // Records derived after the read are plugged as before.
+    adapter.Load(firmware::kProductionAreaAddress, factoryArea());
+    fw->MakeCalPdrs(&result);
+    fw->PlugImage(&result);
+    fw->get_HexRecordsPlugged(&plugged);
+    EXPECT_EQ(plugged, 3);
+}
+
+// A FlashProgress handler that calls back into the object while the image goes down.
+class ReentrantSink final : public IDispatch {
+public:
+    explicit ReentrantSink(BSTR image) : image(image) {}
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = (riid == IUnknown::iid || riid == IDispatch::iid) ? static_cast<IDispatch*>(this) : nullptr;
+        if (!*ppv) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (called++) return S_OK;
+        LONG r = 1;
+        statuses.push_back(fw->LoadHEXFile(image, &r));
+        results.push_back(r);
+        statuses.push_back(fw->MakeCalPdrs(&r));
+        results.push_back(r);
+        statuses.push_back(fw->PlugImage(&r));
+        results.push_back(r);
+        statuses.push_back(fw->FlashImage(&r));
+        results.push_back(r);
+        texts.push_back(errorText());
+        return S_OK;
+    }
+    IFirmware* fw = nullptr;  // the object whose events it receives
+    BSTR image;
+    ULONG refs = 1;
+    int called = 0;
+    std::vector<HRESULT> statuses;
+    std::vector<LONG> results;
+    std::vector<std::u16string> texts;
+};
+
+TEST_F(ObjectTest, ADownloadInProgressRefusesCallsThatWouldChangeTheImage) {
+    firmware::StationImageOptions options;
+    options.codeBytes = 9000;
+    BstrArg name(dir.Write("fw.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options))));
+    BstrArg other(dir.Write("other.hex", firmware::WriteSrec(firmware::MakeStationImageLayout({}))));
+    ReentrantSink sink(other.b);  // outlives the object that holds it
+    auto fw = make<direzo::Firmware, IFirmware>();
+    fw->_SetApiObj(kHandle);
+    LONG result = 0;
+    ASSERT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
+    sink.fw = fw.get();
+    connect(*fw, sink);
     adapter.journal.clear();
     ASSERT_EQ(fw->FlashImage(&result), S_OK);
-    EXPECT_EQ(std::count(adapter.journal.begin(), adapter.journal.end(), "VerifiedWriteMemory"), 0);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(sink.called, 3);
+    EXPECT_EQ(sink.statuses, (std::vector<HRESULT>(4, E_FAIL)));
+    EXPECT_EQ(sink.results, (std::vector<LONG>(4, 0)));
+    EXPECT_EQ(sink.texts, (std::vector<std::u16string>{u"IFirmware : FlashImage refused: a download is in progress"}));
+    // One download of the first image only: three blocks, one card reset.
+    EXPECT_EQ(std::count(adapter.journal.begin(), adapter.journal.end(), "VerifiedWriteMemory"), 3);
+    EXPECT_EQ(std::count(adapter.journal.begin(), adapter.journal.end(), "ResetCard"), 1);
+    EXPECT_EQ(std::count(adapter.journal.begin(), adapter.journal.end(), "ReadProductionArea"), 0);
+    LONG blocks = 0;
+    fw->get_TotalImageBlocks(&blocks);
+    EXPECT_EQ(blocks, 3);
+}
+
+// What is not a regular file is refused at once: a FIFO would block in open, /dev/zero never ends.
+TEST_F(ObjectTest, FilesThatAreNotRegularAreRefused) {
+    const std::string fifo = dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto fw = make<direzo::Firmware, IFirmware>();
+    auto pda = make<direzo::PDA, IPDA>();
+    fw->_SetApiObj(kHandle);
+    pda->_SetApiObj(kHandle);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.Path("")}) {
+        BstrArg name(path);
+        testing::internal::CaptureStdout();
+        LONG result = 1;
+        EXPECT_EQ(fw->LoadHEXFile(name.b, &result), S_OK);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(pda->LoadPDAFile(name.b, &result), E_FAIL);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "File not found. " + path + ": not a regular file\nfile not found! " + path + ": not a regular file\n");
+    }
 }
 
 TEST_F(ObjectTest, AFailedBlockStopsTheDownload) {

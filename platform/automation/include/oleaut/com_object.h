@@ -20,7 +20,14 @@ public:
     void objectCreated() { objects_.fetch_add(1); }
     void objectDestroyed() { objects_.fetch_sub(1); }
     void lock() { locks_.fetch_add(1); }
-    void unlock() { locks_.fetch_sub(1); }
+    // Releases one lock; false (and nothing changed) when no lock is held, so that an unmatched
+    // release cannot drive the count below zero and keep the library loaded for good.
+    bool unlock() {
+        long held = locks_.load();
+        while (held > 0)
+            if (locks_.compare_exchange_weak(held, held - 1)) return true;
+        return false;
+    }
     bool canUnload() const { return objects_.load() == 0 && locks_.load() == 0; }
     long liveObjects() const { return objects_.load(); }
 
@@ -214,13 +221,15 @@ public:
         return S_OK;
     }
     ULONG AddRef() override {
-        if (refs_.fetch_add(1) == 0) T::module().lock();
+        // A class object in use keeps the library loaded as a live object does; the lock count
+        // is the clients' own (LockServer).
+        if (refs_.fetch_add(1) == 0) T::module().objectCreated();
         return ULONG(refs_.load());
     }
     ULONG Release() override {
         const long left = refs_.fetch_sub(1) - 1;
         if (left == 0) {
-            T::module().unlock();
+            T::module().objectDestroyed();
             delete this;
         }
         return ULONG(left);
@@ -231,8 +240,11 @@ public:
         return createObject<T>(riid, ppv);
     }
     HRESULT LockServer(BOOL lock) override {
-        lock ? T::module().lock() : T::module().unlock();
-        return S_OK;
+        if (lock) {
+            T::module().lock();
+            return S_OK;
+        }
+        return T::module().unlock() ? S_OK : E_UNEXPECTED;
     }
 
 private:
