@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint16_t> words = firmware::WordsFromBytes(std::span(data, size));
-    firmware::WalkAdapterArea(words);
+    firmware::WalkAdapterArea(words);  // with the end record's CRC check
     firmware::PdrList list;
     list.LoadWords(words);
     for (const auto& [code, record] : list.records()) {

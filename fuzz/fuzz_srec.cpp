@@ -5,10 +5,10 @@
 #include <streambuf>
 
 #include "firmware/srec_reader.h"
-#include "input_file.h"
+#include "memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    InputFile file(data, size);
+    MemoryFile file(data, size);
     std::streambuf* none = nullptr;
     std::ostream quiet(none);
     firmware::LoadedImage image;

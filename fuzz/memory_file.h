@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-class InputFile {
+class MemoryFile {
 public:
-    InputFile(const std::uint8_t* data, std::size_t size) : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {
+    MemoryFile(const std::uint8_t* data, std::size_t size) : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {
         if (fd_ < 0) std::abort();
         for (std::size_t done = 0; done < size;) {
             const ssize_t n = write(fd_, data + done, size - done);
@@ -20,9 +20,9 @@ public:
             done += std::size_t(n);
         }
     }
-    ~InputFile() { close(fd_); }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
+    ~MemoryFile() { close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
 
     std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
