@@ -18,7 +18,12 @@ build: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD)
 
-run: build
+# What `make run` starts: the console, the component and the bench tools it needs (no tests).
+RUN_TARGETS := kestview oruDirEzo oru-regsvr vireo-bench
+
+run: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target $(RUN_TARGETS)
 	@scripts/run-main $(BUILD)
 
 test: deps

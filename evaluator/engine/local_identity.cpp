@@ -7,9 +7,7 @@
 #include "socket_util.h"
 
 namespace airmeter {
-namespace {
-
-std::optional<std::string> firstAddressOf(const std::string& name) {
+std::optional<std::string> systemResolve(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;
@@ -18,8 +16,6 @@ std::optional<std::string> firstAddressOf(const std::string& name) {
     freeaddrinfo(found);
     return address;
 }
-
-}  // namespace
 
 std::optional<std::string> addressTowards(const std::string& remote) {
     const auto to = ipv4Address(remote, 7);
@@ -35,10 +31,10 @@ std::optional<std::string> addressTowards(const std::string& remote) {
 }
 
 LocalIdentity localIdentity(const std::function<std::optional<std::string>()>& hostName,
-                            const std::string& probeAddress) {
+                            const std::string& probeAddress, const Resolver& resolve) {
     LocalIdentity identity;
     if (const auto name = hostName()) {
-        if (const auto address = firstAddressOf(*name)) {
+        if (const auto address = resolve(*name)) {
             identity.name = *name;
             identity.address = *address;
             return identity;

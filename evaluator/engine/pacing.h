@@ -2,8 +2,6 @@
 // packets (after every packet when PktBurst is 0 or less).
 #pragma once
 
-#include <algorithm>
-
 namespace airmeter {
 
 class Pacer {
@@ -14,7 +12,8 @@ public:
     // How many of the next packets may go before a pause is due (at most `limit`).
     int packetsBeforePause(int limit) const {
         if (delayMs_ <= 0) return limit;
-        return counter_ <= 0 ? 1 : std::min(limit, counter_ + 1);
+        if (counter_ <= 0) return 1;
+        return counter_ >= limit ? limit : counter_ + 1;  // no overflow for any burst
     }
     // Called after each packet sent; true when the sender must pause now.
     bool sent() {

@@ -13,7 +13,9 @@ namespace airmeter {
 namespace {
 
 constexpr int kDatagramBatch = 64;
-constexpr int kPollMs = 200;
+// An idle receiver sleeps until a datagram, a connection or stop() arrives.
+constexpr int kNoTimeout = -1;
+constexpr int kRetryMs = 200;
 constexpr int kReceiveSocketBuffer = 4 * 1024 * 1024;
 // A stream keeps no packet boundaries, so it is read in large pieces: fewer calls, and fewer
 // acknowledgements for the sender to process. Each call still counts as one packet.
@@ -54,11 +56,20 @@ void ReceiveRun::startDatagrams() {
     setsockopt(socket_.fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     const sockaddr_in address = anyAddress(settings_.socketPort);
     if (bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        reportError("Bind", lastSocketError());
+        bindFailed(socket_);
+        return;
     }
     setState(RunState::Listening);
     startStatistics({});
     launch([this] { datagramLoop(); });
+}
+
+// A socket without its port would receive nothing, or listen on a port the system picked: the
+// failure is reported and the window stays idle.
+void ReceiveRun::bindFailed(Socket& socket) {
+    reportError("Bind", lastSocketError());
+    socket.reset();
+    setState(RunState::Idle);
 }
 
 void ReceiveRun::datagramLoop() {
@@ -79,7 +90,7 @@ void ReceiveRun::datagramLoop() {
             // Nothing there: block until a datagram or stop() arrives. A socket that keeps
             // failing is retried without spinning.
             if (errno == EAGAIN || errno == EINTR) {
-                waitFor(socket_.fd(), POLLIN, kPollMs);
+                waitFor(socket_.fd(), POLLIN, kNoTimeout);
             } else {
                 pause(10);
             }
@@ -108,7 +119,8 @@ void ReceiveRun::startStream() {
     setsockopt(listener_.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     const sockaddr_in address = anyAddress(settings_.socketPort);
     if (bind(listener_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        reportError("Bind", lastSocketError());
+        bindFailed(listener_);
+        return;
     }
     if (listen(listener_.fd(), 5) != 0) reportError("Listen", lastSocketError());
     setState(RunState::Listening);
@@ -119,7 +131,7 @@ void ReceiveRun::startStream() {
 
 bool ReceiveRun::acceptConnection() {
     while (!stopping()) {
-        const Wait wait = waitFor(listener_.fd(), POLLIN, kPollMs);
+        const Wait wait = waitFor(listener_.fd(), POLLIN, kNoTimeout);
         if (wait == Wait::Stopping) return false;
         if (wait == Wait::Timeout) continue;
         sockaddr_in peer{};
@@ -129,7 +141,7 @@ bool ReceiveRun::acceptConnection() {
         if (fd < 0) {
             if (errno != EAGAIN && errno != ECONNABORTED) {
                 reportError("Accept", lastSocketError());
-                pause(kPollMs);
+                pause(kRetryMs);
             }
             continue;
         }
@@ -151,7 +163,7 @@ void ReceiveRun::streamLoop() {
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            waitFor(socket_.fd(), POLLIN, kPollMs);
+            waitFor(socket_.fd(), POLLIN, kNoTimeout);
             continue;
         }
         if (n < 0 && errno != ECONNRESET) {

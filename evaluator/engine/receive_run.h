@@ -28,6 +28,7 @@ protected:
 private:
     void startDatagrams();
     void startStream();
+    void bindFailed(Socket& socket);
     void datagramLoop();
     bool acceptConnection();
     void streamLoop();

@@ -11,6 +11,7 @@ enum class TestMode : std::uint8_t { Broadcast = 0, Directed = 1, Stream = 2 };
 enum class PacketUnit : std::uint8_t { Application = 0, Mac = 1 };
 
 inline constexpr std::uint8_t kNoDataRate = 2;
+inline constexpr const char* kBroadcastAddress = "255.255.255.255";
 
 struct TestSettings {
     std::string localAddress = "0.0.0.0";  // display only
@@ -21,7 +22,7 @@ struct TestSettings {
     PacketUnit unit = PacketUnit::Application;
     std::int32_t channel = 0;             // display only; 0 = none
     std::uint8_t dataRate = kNoDataRate;  // display only; index into the rate list
-    std::string broadcastAddress = "255.255.255.255";
+    std::string broadcastAddress = kBroadcastAddress;
 };
 
 // Transmit-only parameters, kept in the settings file.

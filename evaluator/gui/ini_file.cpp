@@ -2,50 +2,121 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 
-QString settingsFilePathFor(const QString& programPath) {
+using namespace airmeter;
+
+IniFile::IniFile(const QString& beside, const QString& fallback) : beside_(beside), fallback_(fallback) {}
+
+IniFile IniFile::forProgram(const QString& programPath) {
     const QFileInfo program(programPath);
     const QString name = program.completeBaseName() + QStringLiteral(".INI");
-    const QFileInfo beside(program.dir().filePath(name));
-    const QFileInfo folder(program.absolutePath());
-    if (beside.exists() ? beside.isWritable() : (folder.isDir() && folder.isWritable())) {
-        return beside.absoluteFilePath();
-    }
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(config);
-    return QDir(config).filePath(name);
+    return IniFile(QFileInfo(program.dir().filePath(name)).absoluteFilePath(), QDir(config).filePath(name));
 }
 
-QString settingsFilePath() { return settingsFilePathFor(QCoreApplication::applicationFilePath()); }
+IniFile IniFile::forRunningProgram() { return forProgram(QCoreApplication::applicationFilePath()); }
 
-IniFile::IniFile(const QString& path) : settings_(path, QSettings::IniFormat) {}
+namespace {
 
-int IniFile::readInteger(const QString& section, const QString& key, int defaultValue) const {
-    bool ok = false;
-    const int value = settings_.value(section + '/' + key).toString().trimmed().toInt(&ok);
-    return ok ? value : defaultValue;
+// A file marked read-only is not written, even by a user the system would let write it.
+bool writable(const QFileInfo& file) {
+    return file.isWritable() && (file.permissions() & QFileDevice::WriteOwner);
 }
 
-QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
-    const QVariant value = settings_.value(section + '/' + key, defaultValue);
-    // An unquoted value with commas, as a hand-edited file has it, reads as a list: keep it whole.
-    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(", ");
-    return value.toString();
+}  // namespace
+
+bool IniFile::besideUsable() const {
+    const QFileInfo file(beside_);
+    if (file.exists()) return file.isFile() && file.isReadable() && writable(file);
+    const QFileInfo folder(file.absolutePath());
+    return folder.isDir() && folder.isWritable();
 }
 
-void IniFile::writeInteger(const QString& section, const QString& key, int value) {
-    settings_.setValue(section + '/' + key, value);
-    settings_.sync();
+QString IniFile::storePath() const { return fallback_.isEmpty() || besideUsable() ? beside_ : fallback_; }
+
+void IniFile::note(const QString& text) { messages_ << text; }
+
+std::optional<IniDocument> IniFile::load(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return IniDocument{};
+    QFile file(path);
+    QString why;
+    if (info.isDir()) {
+        why = QStringLiteral("it is a folder");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError) return IniDocument(bytes.toStdString());
+        why = file.errorString();
+    }
+    if (!reported_.contains(path)) {
+        reported_.insert(path);
+        note(QStringLiteral("Cannot read the settings file \"%1\" (%2); it is left as it is and the defaults are used.")
+                 .arg(path, why));
+    }
+    return std::nullopt;
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    settings_.setValue(section + '/' + key, value);
-    settings_.sync();
+IniDocument IniFile::read() {
+    const QString store = storePath();
+    if (store != beside_ && !QFileInfo::exists(store)) return load(beside_).value_or(IniDocument{});
+    return load(store).value_or(IniDocument{});
 }
 
-QString IniFile::writeError() const {
-    if (settings_.status() != QSettings::AccessError) return {};
-    return QStringLiteral("Cannot write the settings file \"%1\".").arg(settings_.fileName());
+int IniFile::integer(const IniDocument& document, const IntegerSetting& setting) {
+    const auto text = document.value(setting.section, setting.key);
+    if (!text) return setting.defaultValue;
+    const CheckedInteger checked = checkInteger(setting, *text);
+    if (checked.value) return *checked.value;
+    note(QStringLiteral("Settings file: %1 in [%2]: %3; the default %4 is used.")
+             .arg(setting.key, setting.section, QString::fromStdString(checked.problem))
+             .arg(setting.defaultValue));
+    return setting.defaultValue;
+}
+
+bool IniFile::store(IniDocument& document, const std::optional<std::string>& readValue, const char* section,
+                    const char* key, const std::string& value) {
+    if (document.contains(section, key) && (!readValue || *readValue == value)) return false;
+    return document.set(section, key, value);
+}
+
+void IniFile::update(const std::function<bool(IniDocument&)>& change) {
+    const QString store = storePath();
+    const bool exists = QFileInfo::exists(store);
+    // A new file in the configuration folder starts as a copy of the one beside the program.
+    const std::optional<IniDocument> base =
+        exists || store == beside_ ? load(store) : std::optional(load(beside_).value_or(IniDocument{}));
+    if (!base || (exists && !writable(QFileInfo(store)))) {
+        // A file that could not be read, or is not ours to write, is never replaced.
+        note(QStringLiteral("Cannot write the settings file \"%1\".").arg(store));
+        return;
+    }
+    IniDocument document = *base;
+    if (!change(document) && exists) return;
+    if (store != beside_) {
+        QDir().mkpath(QFileInfo(store).absolutePath());
+        if (!reported_.contains(store)) {
+            reported_.insert(store);
+            note(QStringLiteral("The settings file \"%1\" cannot be written; the settings are saved in \"%2\".")
+                     .arg(beside_, store));
+        }
+    }
+    // Written beside the old file and put in its place only once complete.
+    QSaveFile file(store);
+    const std::string text = document.text();
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
+                         file.commit();
+    if (!written) note(QStringLiteral("Cannot write the settings file \"%1\".").arg(store));
+}
+
+QString IniFile::takeMessages() {
+    const QString text = messages_.join('\n');
+    messages_.clear();
+    return text;
 }

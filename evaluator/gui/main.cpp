@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     airmeter::DmiLibrary::load({here.toStdString(), QDir(here + "/../lib").absolutePath().toStdString()});
     int result = 0;
     {
-        TMainForm window(settingsFilePath(), airmeter::localIdentity());
+        TMainForm window(IniFile::forRunningProgram(), airmeter::localIdentity());
         window.show();
         result = QApplication::exec();
     }

@@ -49,8 +49,8 @@ std::optional<int> toInteger(QWidget* parent, const QString& text) {
 
 }  // namespace
 
-TMainForm::TMainForm(const QString& iniPath, const LocalIdentity& identity, QWidget* parent)
-    : QWidget(parent), ini_(iniPath), identity_(identity) {
+TMainForm::TMainForm(IniFile ini, const LocalIdentity& identity, QWidget* parent)
+    : QWidget(parent), ini_(std::move(ini)), read_(ini_.read()), identity_(identity) {
     setWindowTitle("Wireless LAN Evalution Software");
     auto* layout = new QVBoxLayout(this);
     header_ = panel(QString("VIREO Wireless LAN Evaluation Program -- Version %1").arg(kVersion), "HeaderPanel");
@@ -73,13 +73,13 @@ TMainForm::TMainForm(const QString& iniPath, const LocalIdentity& identity, QWid
         box->setCurrentIndex(-1);
         box->setEnabled(false);
     }
-    port_ = new QLineEdit(QString::number(ini_.readInteger("MainConfig", "SockPort", 1500)));
+    port_ = new QLineEdit(QString::number(ini_.integer(read_, kSockPortSetting)));
     port_->setObjectName("SockPortEdit");
-    size_ = new QLineEdit(QString::number(ini_.readInteger("MainConfig", "PktSize", 1024)));
+    size_ = new QLineEdit(QString::number(ini_.integer(read_, kPktSizeSetting)));
     size_->setObjectName("PktSizeEdit");
     unit_ = dropDown({"Application", "MAC"}, "PktUnitCombo");
     mode_ = dropDown({"Broadcast", "Directed", "Stream"}, "TestModeCombo");
-    broadcastAddress_ = ini_.readString("MainConfig", "BroadcastAddr", "255.255.255.255");
+    broadcastAddress_ = QString::fromStdString(read_.value("MainConfig", "BroadcastAddr").value_or(kBroadcastAddress));
 
     const struct { const char* caption; QWidget* control; } rows[] = {
         {"Data &Rate", dataRate_},  {"&Channel", channel_},     {"Socket &Port", port_},
@@ -111,15 +111,18 @@ TMainForm::TMainForm(const QString& iniPath, const LocalIdentity& identity, QWid
     buttons->addWidget(done);
     layout->addLayout(buttons);
 
-    const int mode = ini_.readInteger("MainConfig", "Mode", 0);
-    const int unit = ini_.readInteger("MainConfig", "PktUnit", 0);
-    unitChoice_ = unit >= 0 && unit <= 1 ? unit : 0;
-    mode_->setCurrentIndex(mode >= 0 && mode <= 2 ? mode : 0);
+    unitChoice_ = ini_.integer(read_, kPktUnitSetting);
+    mode_->setCurrentIndex(ini_.integer(read_, kModeSetting));
     applyTestModeRule();
     connect(mode_, &QComboBox::currentIndexChanged, this, [this] { applyTestModeRule(); });
     connect(unit_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (unit_->count() == 2 && index >= 0) unitChoice_ = index;
     });
+    showSettingsMessages();
+}
+
+void TMainForm::showSettingsMessages() {
+    if (const QString text = ini_.takeMessages(); !text.isEmpty()) messages().showMessage(this, text);
 }
 
 void TMainForm::applyTestModeRule() {
@@ -197,12 +200,22 @@ bool TMainForm::writeMainConfig() {
     if (!port) return false;
     const auto size = toInteger(this, size_->text());
     if (!size) return false;
-    ini_.writeInteger("MainConfig", "SockPort", *port);
-    ini_.writeInteger("MainConfig", "Mode", mode_->currentIndex());
-    ini_.writeInteger("MainConfig", "PktSize", *size);
-    ini_.writeInteger("MainConfig", "PktUnit", unit_->currentIndex());
-    ini_.writeString("MainConfig", "BroadcastAddr", broadcastAddress_);
-    if (const QString error = ini_.writeError(); !error.isEmpty()) messages().showMessage(this, error);
+    // The controls' values; keys the user edited in the file meanwhile and the user's own lines stay.
+    const std::pair<const IntegerSetting&, int> values[] = {
+        {kSockPortSetting, *port},
+        {kModeSetting, mode_->currentIndex()},
+        {kPktSizeSetting, *size},
+        {kPktUnitSetting, unit_->currentIndex()},
+    };
+    ini_.update([&](IniDocument& file) {
+        bool changed = false;
+        for (const auto& [setting, value] : values) {
+            changed |= IniFile::store(file, read_.value(setting.section, setting.key), setting.section, setting.key,
+                                      std::to_string(value));
+        }
+        return file.setDefault("MainConfig", "BroadcastAddr", broadcastAddress_.toStdString()) || changed;
+    });
+    showSettingsMessages();
     return true;
 }
 

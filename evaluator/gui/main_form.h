@@ -19,7 +19,7 @@ class TMainForm : public QWidget {
 public:
     static constexpr const char* kVersion = "2.03";
 
-    TMainForm(const QString& iniPath, const airmeter::LocalIdentity& identity, QWidget* parent = nullptr);
+    TMainForm(IniFile ini, const airmeter::LocalIdentity& identity, QWidget* parent = nullptr);
 
     // The settings the controls describe, or nothing (after telling the user) when the port or
     // size text is not an integer.
@@ -40,7 +40,10 @@ private:
     void runTestWindow();
     bool writeMainConfig();
 
+    void showSettingsMessages();
+
     IniFile ini_;
+    airmeter::IniDocument read_;  // "MainConfig" as it was read at creation
     airmeter::LocalIdentity identity_;
     QString broadcastAddress_;
     QLabel* header_;

@@ -6,13 +6,15 @@ TRecvForm::TRecvForm(const TestSettings& settings, IniFile& ini, QWidget* parent
     : TTrafficForm(false, settings, ini, parent), run_(eventSink()) {}
 
 TRecvForm::~TRecvForm() {
-    hide();  // stops a run while this window is still whole
-    run_.stop();
+    run_.stop();  // while this window is still whole
 }
 
-void TRecvForm::readConfig() { title_ = ini_.readString("RxConfig", "RxTitle"); }
+void TRecvForm::readConfig() { title_ = ini_.read().value("RxConfig", "RxTitle").value_or(""); }
 
-void TRecvForm::writeConfig() { ini_.writeString("RxConfig", "RxTitle", title_); }
+// RxTitle is only ever edited in the file: added when missing, otherwise left as it is.
+void TRecvForm::writeConfig() {
+    ini_.update([this](IniDocument& file) { return file.setDefault("RxConfig", "RxTitle", title_); });
+}
 
 void TRecvForm::startRun() {
     clearResults();

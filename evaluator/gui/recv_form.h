@@ -17,6 +17,6 @@ protected:
     void writeConfig() override;
 
 private:
-    QString title_;  // RxTitle: kept, not shown
+    std::string title_;  // RxTitle: kept, not shown
     airmeter::ReceiveRun run_;
 };

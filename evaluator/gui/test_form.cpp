@@ -58,10 +58,10 @@ void TTestForm::showEvent(QShowEvent* event) {
     }
 }
 
-void TTestForm::hideEvent(QHideEvent* event) {
+void TTestForm::done(int result) {
     stop_ = true;  // a walk in progress ends at its next entry
     if (!walking_) access_.reset();
-    QDialog::hideEvent(event);
+    QDialog::done(result);
 }
 
 void TTestForm::test() {

@@ -20,7 +20,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    // Closing the window unregisters from DMI; minimising it does not.
+    void done(int result) override;
 
 private:
     void test();

@@ -107,10 +107,15 @@ TTrafficForm::TTrafficForm(bool transmit, const TestSettings& settings, IniFile&
 
 int TTrafficForm::runModal() {
     readConfig();
+    showSettingsMessages();
     const int result = exec();
     writeConfig();
-    if (const QString error = ini_.writeError(); !error.isEmpty()) messages().showMessage(this, error);
+    showSettingsMessages();
     return result;
+}
+
+void TTrafficForm::showSettingsMessages() {
+    if (const QString text = ini_.takeMessages(); !text.isEmpty()) messages().showMessage(this, text);
 }
 
 EventSink TTrafficForm::eventSink() {
@@ -153,6 +158,8 @@ void TTrafficForm::showState(RunState state) {
 
 void TTrafficForm::stopRun() {
     run().stop();
+    // The final figures, not those of the last tick.
+    if (timer_.isActive()) update();
     timer_.stop();
     if (transmit_) setRemote({});
     showState(RunState::Idle);
@@ -187,8 +194,7 @@ bool TTrafficForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TTrafficForm::hideEvent(QHideEvent* event) {
-    // A window that goes away takes its run with it.
+void TTrafficForm::done(int result) {
     if (run().state() != RunState::Idle) stopRun();
-    QDialog::hideEvent(event);
+    QDialog::done(result);
 }

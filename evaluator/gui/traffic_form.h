@@ -36,12 +36,14 @@ protected:
     void clearResults();
     void stopRun();
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    // Closing the window (its close box, Escape or Done) ends its run; minimising does not.
+    void done(int result) override;
 
     const airmeter::TestSettings settings_;
     IniFile& ini_;
 
 private:
+    void showSettingsMessages();
     void handle(const airmeter::RunEvent& event);
     void showState(airmeter::RunState state);
     void update();

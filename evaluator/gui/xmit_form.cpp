@@ -1,5 +1,7 @@
 #include "xmit_form.h"
 
+#include <utility>
+
 #include "message_sink.h"
 #include "start_tx_form.h"
 
@@ -9,22 +11,30 @@ TXmitForm::TXmitForm(const TestSettings& settings, IniFile& ini, QWidget* parent
     : TTrafficForm(true, settings, ini, parent), run_(eventSink()) {}
 
 TXmitForm::~TXmitForm() {
-    hide();  // stops a run while this window is still whole
-    run_.stop();
+    run_.stop();  // while this window is still whole
 }
 
 void TXmitForm::readConfig() {
-    options_.targetHost = ini_.readString("TxConfig", "TxRemoteHost").toStdString();
-    options_.pktDelay = ini_.readInteger("TxConfig", "PktDelay", 0);
-    options_.pktBurst = ini_.readInteger("TxConfig", "PktBurst", 0);
-    options_.pktFill = ini_.readInteger("TxConfig", "PktFill", -1);
+    read_ = ini_.read();
+    options_.targetHost = read_.value("TxConfig", "TxRemoteHost").value_or("");
+    options_.pktDelay = ini_.integer(read_, kPktDelaySetting);
+    options_.pktBurst = ini_.integer(read_, kPktBurstSetting);
+    options_.pktFill = ini_.integer(read_, kPktFillSetting);
 }
 
 void TXmitForm::writeConfig() {
-    ini_.writeString("TxConfig", "TxRemoteHost", QString::fromStdString(options_.targetHost));
-    ini_.writeInteger("TxConfig", "PktDelay", options_.pktDelay);
-    ini_.writeInteger("TxConfig", "PktBurst", options_.pktBurst);
-    ini_.writeInteger("TxConfig", "PktFill", options_.pktFill);
+    // The target is the window's; the pacing and fill keys are only ever edited in the file, so
+    // they are added when missing and otherwise left as the file has them.
+    ini_.update([this](IniDocument& file) {
+        bool changed = IniFile::store(file, read_.value("TxConfig", "TxRemoteHost"), "TxConfig", "TxRemoteHost",
+                                      options_.targetHost);
+        for (const auto& [setting, value] : {std::pair{kPktDelaySetting, options_.pktDelay},
+                                             std::pair{kPktBurstSetting, options_.pktBurst},
+                                             std::pair{kPktFillSetting, options_.pktFill}}) {
+            changed |= file.setDefault(setting.section, setting.key, std::to_string(value));
+        }
+        return changed;
+    });
 }
 
 void TXmitForm::startRun() {

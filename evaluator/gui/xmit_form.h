@@ -10,6 +10,9 @@ public:
     TXmitForm(const airmeter::TestSettings& settings, IniFile& ini, QWidget* parent = nullptr);
     ~TXmitForm() override;
 
+    // The transmit parameters as read from the settings file when the window opened.
+    const airmeter::TxOptions& options() const { return options_; }
+
 protected:
     airmeter::TrafficRun& run() override { return run_; }
     void startRun() override;
@@ -19,5 +22,6 @@ protected:
 
 private:
     airmeter::TxOptions options_;
+    airmeter::IniDocument read_;  // "TxConfig" as it was read when the window opened
     airmeter::TransmitRun run_;
 };

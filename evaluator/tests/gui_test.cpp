@@ -26,6 +26,7 @@
 #include "message_sink.h"
 #include "printing.h"
 #include "recv_form.h"
+#include "gui_support.h"
 #include "loopback.h"
 #include "socket_util.h"
 #include "start_tx_form.h"
@@ -36,43 +37,6 @@ using namespace airmeter;
 using namespace std::chrono_literals;
 
 namespace {
-
-QString scratch(const QString& name) {
-    const QString folder = QString(AIRMETER_BINARY_DIR) + "/test-scratch/airmeter_gui_tests";
-    QDir().mkpath(folder);
-    return folder + "/" + name;
-}
-
-class RecordingSink : public MessageSink {
-public:
-    void showMessage(QWidget*, const QString& text) override { texts.push_back(text); }
-    std::vector<QString> texts;
-};
-
-// Processes events until the condition holds; generous, for a loaded machine.
-bool waitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-// Answers the next modal dialog of type T with `answer` once it is up.
-template <typename T>
-void whenModal(const std::function<void(T*)>& answer) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(dialog);
-        }
-    });
-    timer->start(10);
-}
 
 void answerTarget(const QString& target) {
     whenModal<TStartTxForm>([target](TStartTxForm* dialog) {
@@ -178,9 +142,11 @@ TEST_F(GuiTest, TextThatIsNoIntegerIsReportedAndTheActionEnds) {
 TEST_F(GuiTest, SettingsThatCannotBeStoredAreReported) {
     ASSERT_TRUE(QDir().mkpath(iniPath_));  // a folder where the file should be
     TMainForm main(iniPath_, identity_);
+    ASSERT_EQ(sink_.texts.size(), 1u);  // it cannot be read either
+    EXPECT_TRUE(sink_.texts[0].startsWith("Cannot read the settings file \"" + iniPath_ + "\" (it is a folder)"));
     EXPECT_TRUE(main.close());
-    ASSERT_EQ(sink_.texts.size(), 1u);
-    EXPECT_EQ(sink_.texts[0], "Cannot write the settings file \"" + iniPath_ + "\".");
+    ASSERT_EQ(sink_.texts.size(), 2u);
+    EXPECT_EQ(sink_.texts[1], "Cannot write the settings file \"" + iniPath_ + "\".");
     QDir(iniPath_).removeRecursively();
 }
 
@@ -208,9 +174,9 @@ TEST_F(GuiTest, TheMainWindowHidesWhileATestWindowRuns) {
     EXPECT_TRUE(hiddenMeanwhile);
     EXPECT_EQ(title, "Receive Data");
     EXPECT_TRUE(main.isVisible());
-    QSettings ini(iniPath_, QSettings::IniFormat);
-    EXPECT_EQ(IniFile(iniPath_).readString("RxConfig", "RxTitle"), "Bench A, room 2");
-    EXPECT_EQ(ini.value("RxConfig/RxTitle").typeId(), QMetaType::QString);
+    QFile file(iniPath_);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "[RxConfig]\nRxTitle=Bench A, room 2\n");
     EXPECT_TRUE(main.close());
 }
 
@@ -252,6 +218,8 @@ TEST_P(WindowExchange, TransmitAndReceiveWindowsAgreeOnTheTraffic) {
     EXPECT_TRUE(tx.findChild<QPushButton*>("StartButton")->isEnabled());
     if (stream) {
         ASSERT_TRUE(waitUntil([&] { return text(&rx, "StateValue") == " Idle"; }));  // the peer closed
+        // Both windows show their final figures: every byte sent arrived.
+        EXPECT_EQ(text(&rx, "BytesCumulative").toStdString(), text(&tx, "BytesCumulative").toStdString());
     } else {
         click(&rx, "StopButton");
     }
@@ -261,6 +229,32 @@ TEST_P(WindowExchange, TransmitAndReceiveWindowsAgreeOnTheTraffic) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, WindowExchange,
                          ::testing::Values(TestMode::Broadcast, TestMode::Directed, TestMode::Stream));
+
+TEST_F(GuiTest, MinimisingAWindowKeepsItsRunOnlyClosingEndsIt) {
+    const int port = freeLoopbackPort(SOCK_DGRAM);
+    IniFile ini(iniPath_);
+    TRecvForm rx(settings(TestMode::Directed, port), ini);
+    TXmitForm tx(settings(TestMode::Broadcast, port), ini);
+    for (TTrafficForm* form : {static_cast<TTrafficForm*>(&rx), static_cast<TTrafficForm*>(&tx)}) {
+        form->show();
+        click(form, "StartButton");
+        ASSERT_NE(text(form, "StateValue").toStdString(), " Idle");
+        form->showMinimized();
+        ASSERT_TRUE(waitUntil([&] { return form->isMinimized(); }));
+        QApplication::processEvents();
+        EXPECT_NE(text(form, "StateValue").toStdString(), " Idle") << form->windowTitle().toStdString();
+        form->showNormal();
+        EXPECT_NE(text(form, "StateValue").toStdString(), " Idle") << form->windowTitle().toStdString();
+        form->close();
+        EXPECT_EQ(text(form, "StateValue"), " Idle") << form->windowTitle().toStdString();
+    }
+    TTestForm dmi(scratch("minimised.OUT"));
+    dmi.show();
+    dmi.showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return dmi.isMinimized(); }));
+    EXPECT_TRUE(dmi.isVisible());
+    EXPECT_TRUE(sink_.texts.empty()) << sink_.texts.front().toStdString();
+}
 
 TEST_F(GuiTest, StreamToAPortNobodyListensOnReturnsToIdleWithConnectError) {
     IniFile ini(iniPath_);
@@ -351,8 +345,8 @@ TEST_F(GuiTest, DmiBrowserListsAndSavesTheDatabase) {
 TEST(SettingsFile, LivesBesideTheProgramOrInTheConfigurationFolder) {
     const QString folder = scratch("program");
     QDir().mkpath(folder);
-    EXPECT_EQ(settingsFilePathFor(folder + "/Airmeter"), folder + "/Airmeter.INI");
-    const QString elsewhere = settingsFilePathFor("/nonexistent-folder/Airmeter");
+    EXPECT_EQ(IniFile::forProgram(folder + "/Airmeter").storePath(), folder + "/Airmeter.INI");
+    const QString elsewhere = IniFile::forProgram("/nonexistent-folder/Airmeter").storePath();
     EXPECT_TRUE(elsewhere.endsWith("/Airmeter.INI"));
     EXPECT_FALSE(elsewhere.startsWith("/nonexistent-folder"));
 }

@@ -83,6 +83,11 @@ TEST(Pacing, PausesAfterEveryBurstPlusOnePackets) {
     Pacer unpaced(0, 4);
     EXPECT_FALSE(unpaced.sent());
     EXPECT_EQ(unpaced.packetsBeforePause(64), 64);
+    // The largest burst a file can name must not overflow the count of packets still due.
+    Pacer huge(10, 2147483647);
+    EXPECT_EQ(huge.packetsBeforePause(64), 64);
+    EXPECT_FALSE(huge.sent());
+    EXPECT_EQ(huge.packetsBeforePause(64), 64);
 }
 
 namespace {

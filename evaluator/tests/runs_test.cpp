@@ -226,16 +226,40 @@ TEST(ReceiveRun, StopEndsAnIdleRunAndThePortIsFreeAgain) {
     }
 }
 
+TEST(ReceiveRun, APortInUseIsReportedAndTheRunStaysIdle) {
+    for (const TestMode mode : {TestMode::Directed, TestMode::Stream}) {
+        const int type = mode == TestMode::Stream ? SOCK_STREAM : SOCK_DGRAM;
+        const int port = freeLoopbackPort(type);
+        Socket holder(socket(AF_INET, type, 0));
+        const sockaddr_in any = anyAddress(port);
+        ASSERT_EQ(bind(holder.fd(), reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
+        if (type == SOCK_STREAM) {
+            ASSERT_EQ(listen(holder.fd(), 1), 0);
+        }
+        Events events;
+        ReceiveRun rx(events.sink());
+        rx.start(settingsFor(mode, port));
+        EXPECT_EQ(events.errors(), std::vector<std::string>{"Bind error = 10048"}) << modeName(mode);
+        EXPECT_EQ(rx.state(), RunState::Idle) << modeName(mode);
+        rx.stop();
+    }
+}
+
 TEST(LocalIdentity, UnresolvableNameFallsBackToTheRoutedAddress) {
     const LocalIdentity unnamed = localIdentity([] { return std::nullopt; }, "127.0.0.1");
     EXPECT_EQ(unnamed.name, "");
     EXPECT_EQ(unnamed.address, "127.0.0.1");
-    const LocalIdentity unresolved = localIdentity([] { return std::string("no-such-host.invalid"); }, "127.0.0.1");
+    // Names are resolved by a table here: a test never asks a name server.
+    const Resolver table = [](const std::string& name) -> std::optional<std::string> {
+        if (name == "bench") return std::string("127.0.0.1");
+        return std::nullopt;
+    };
+    const LocalIdentity unresolved = localIdentity([] { return std::string("unknown"); }, "127.0.0.1", table);
     EXPECT_EQ(unresolved.name, "");
     EXPECT_EQ(unresolved.address, "127.0.0.1");
     const LocalIdentity nowhere = localIdentity([] { return std::nullopt; }, "not an address");
     EXPECT_EQ(nowhere.address, "0.0.0.0");
-    const LocalIdentity named = localIdentity([] { return std::string("localhost"); }, "127.0.0.1");
-    EXPECT_EQ(named.name, "localhost");
+    const LocalIdentity named = localIdentity([] { return std::string("bench"); }, "127.0.0.1", table);
+    EXPECT_EQ(named.name, "bench");
     EXPECT_EQ(named.address, "127.0.0.1");
 }

@@ -58,12 +58,7 @@ std::optional<unsigned> Baseband::controlAt(WORD address) const {
     return address / step;
 }
 
-std::optional<unsigned> Baseband::selectedShadow() const {
-    if (!isBirchFamily(model_)) return std::nullopt;
-    const unsigned index = control_[kIndexRegister];
-    if (index < 0x20 || index >= 0x20 + shadow_.size()) return std::nullopt;
-    return index - 0x20;
-}
+unsigned Baseband::selectedShadow() const { return control_[kIndexRegister] & (shadow_.size() - 1); }
 
 WORD Baseband::txPowerControl() const { return control_.size() > 31 ? control_[31] : 0; }
 
@@ -102,11 +97,9 @@ WORD Baseband::controlValue(unsigned n, const BasebandContext& ctx) const {
 bool Baseband::read(WORD address, WORD& value, const BasebandContext& ctx) const {
     const auto n = controlAt(address);
     if (!n) return false;
-    if (*n == kDataRegister) {
-        if (auto s = selectedShadow()) {
-            value = shadow_[*s];
-            return true;
-        }
+    if (isBirchFamily(model_) && *n == kDataRegister) {
+        value = shadow_[selectedShadow()];
+        return true;
     }
     value = controlValue(*n, ctx);
     return true;
@@ -116,11 +109,9 @@ bool Baseband::write(WORD address, WORD value) {
     const auto n = controlAt(address);
     if (!n || readOnly(*n)) return false;
     const BYTE v = BYTE(value);
-    if (*n == kDataRegister) {
-        if (auto s = selectedShadow()) {
-            shadow_[*s] = v;
-            return true;
-        }
+    if (isBirchFamily(model_) && *n == kDataRegister) {
+        shadow_[selectedShadow()] = v;
+        return true;
     }
     control_[*n] = v;
     return true;

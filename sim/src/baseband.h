@@ -1,6 +1,9 @@
 // The baseband processor's register file as the controller's register commands reach it: bus
 // address n*4 (Alder) or n*2 (Birch family) for control register n; on the Birch family the shadow
-// registers through the index register (0x2C, value n + 0x20) and the data register (0x2E).
+// registers through the index register (0x2C) and the data register (0x2E). The low five bits of
+// the index register select the shadow register; its upper bits, 0x20 among them, are control bits
+// that are kept as written and do not change which shadow register the data register reaches, so
+// an index written as n or as n + 0x20 selects the same entry.
 // Registers are 8 bits wide; a write keeps the low byte.
 #pragma once
 
@@ -48,7 +51,7 @@ private:
     static constexpr unsigned kDataRegister = 23;   // bus address 0x2E
     std::optional<unsigned> controlAt(WORD address) const;
     WORD controlValue(unsigned n, const BasebandContext& ctx) const;
-    std::optional<unsigned> selectedShadow() const;
+    unsigned selectedShadow() const;
 
     BasebandModel model_;
     std::uint64_t seed_;

@@ -169,6 +169,32 @@ DWORD parseDriverVersion(const Reader& r) {
     return DWORD(major << 16 | minor);
 }
 
+Station parseStation(const json& j, const std::string& path) {
+    Reader r(j, path);
+    r.allow({"bssid", "ssid", "channel", "signal", "noise", "beaconInterval", "capability", "rates", "probeRate"});
+    Station s;
+    s.bssid = parseMac(r.text("bssid"), r.at("bssid"));
+    s.ssid = r.text("ssid", "");
+    if (s.ssid.size() > 32) r.failAt(r.at("ssid"), "at most 32 characters");
+    s.channel = WORD(r.integer("channel", 1, 14));
+    if (s.channel < 1) r.failAt(r.at("channel"), "must be 1 to 14");
+    s.signal = WORD(r.integer("signal", 64, 127));
+    s.noise = WORD(r.integer("noise", 10, 127));
+    s.beaconInterval = WORD(r.integer("beaconInterval", 100, 0xFFFF));
+    s.capability = WORD(r.integer("capability", 0x0001, 0xFFFF));
+    if (r.has("rates")) {
+        const json& list = r.raw("rates");
+        if (!list.is_array() || list.size() > s.rates.size())
+            r.failAt(r.at("rates"), "expected a list of at most 10 rate bytes such as \"0x82\"");
+        for (std::size_t i = 0; i < list.size(); ++i)
+            s.rates[i] = BYTE(Reader::integerValue(list[i], r.at("rates") + "[" + std::to_string(i) + "]", 0xFF));
+    } else {
+        s.rates = {0x82, 0x84, 0x0B, 0x16};
+    }
+    s.probeRate = WORD(r.integer("probeRate", 110, 0xFFFF));
+    return s;
+}
+
 void checkRegistryName(const std::string& name, const std::string& path) {
     if (name.empty() || name.size() > 255 || name.find('\\') != std::string::npos)
         Reader::failAt(path, "must be 1 to 255 characters without a backslash");
@@ -177,7 +203,7 @@ void checkRegistryName(const std::string& name, const std::string& path) {
 AdapterSpec parseAdapter(const json& j, const std::string& path) {
     Reader r(j, path);
     r.allow({"key", "service", "driverDesc", "title", "vireo", "baseband", "mac", "serial", "driverVersion", "domain",
-             "channel", "firmware", "productionData", "missingRecords", "records", "quirks", "faults"});
+             "channel", "firmware", "productionData", "missingRecords", "records", "stations", "quirks", "faults"});
     AdapterSpec a;
     a.key = r.text("key");
     checkRegistryName(a.key, r.at("key"));
@@ -251,6 +277,15 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
             if (rec.has("lengthWord")) record.lengthWord = WORD(rec.integer("lengthWord", 0, 0xFFFF));
             a.records.push_back(std::move(record));
         }
+    }
+    if (r.has("stations")) {
+        const json& list = r.raw("stations");
+        if (!list.is_array()) r.failAt(r.at("stations"), "expected a list of stations");
+        // One sweep table entry of 31 words per station, within the 250 data words of a record.
+        if (list.size() > 8) r.failAt(r.at("stations"), "at most 8 stations fit in the sweep results record");
+        a.stations.emplace();
+        for (std::size_t i = 0; i < list.size(); ++i)
+            a.stations->push_back(parseStation(list[i], r.at("stations") + "[" + std::to_string(i) + "]"));
     }
     if (r.has("quirks")) {
         Reader q(r.raw("quirks"), r.at("quirks"));

@@ -68,7 +68,9 @@ const std::map<WORD, Records::Definition>& Records::definitions() {
 }
 
 Records::Records(const AdapterSpec& spec)
-    : spec_(spec), missing_(spec.missingRecords.begin(), spec.missingRecords.end()), stations_(stationsAround(spec.key)) {}
+    : spec_(spec),
+      missing_(spec.missingRecords.begin(), spec.missingRecords.end()),
+      stations_(spec.stations ? *spec.stations : stationsAround(spec.key)) {}
 
 void Records::powerOn(const ProductionArea& pda) {
     auto pdr = [&](WORD code, std::vector<WORD> fallback) {

@@ -67,6 +67,27 @@ TEST(Baseband, ShadowRegistersThroughIndexAndData) {
     EXPECT_FALSE(bench.device("A")->basebandRegister("SR3"));
 }
 
+// Bit 0x20 of the index register is a control bit: an index written with or without it reaches
+// the same shadow register, and the index register reads back as written.
+TEST(Baseband, ShadowIndexIgnoresTheControlBit) {
+    TestBench bench(kAllModels);
+    auto d = bench.device("B");
+    ASSERT_EQ(writeReg(*d, 0x2C, 0x0A).status, NDIS_STATUS_SUCCESS);
+    ASSERT_EQ(writeReg(*d, 0x2E, 0x07).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(d->basebandRegister("SR10"), 0x07);
+    EXPECT_EQ(readReg(*d, 0x2C).word(1), 0x0A);
+    ASSERT_EQ(writeReg(*d, 0x2C, 0x2A).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(readReg(*d, 0x2E).word(1), 0x07);
+    ASSERT_EQ(writeReg(*d, 0x2E, 0x3C).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(d->basebandRegister("SR10"), 0x3C);
+    EXPECT_EQ(readReg(*d, 0x2C).word(1), 0x2A);
+    const auto others = d->basebandRegister("SR11");
+    ASSERT_EQ(writeReg(*d, 0x2C, 0x1F).status, NDIS_STATUS_SUCCESS);  // the last entry
+    ASSERT_EQ(writeReg(*d, 0x2E, 0x99).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(d->basebandRegister("SR31"), 0x99);
+    EXPECT_EQ(d->basebandRegister("SR11"), others);
+}
+
 TEST(Baseband, SetPointFollowsPowerControlWhileTransmitting) {
     TestBench bench(kAllModels);
     auto d = bench.device("B");

@@ -49,6 +49,11 @@ TEST(BenchSpec, BadBenchesAreRefusedWithFileAndReason) {
          "instruments.powerMeter.model: unknown model"},
         {R"({"adapters":[{)" + a + R"(,"faults":{"writesDoNotStick":[{"from":"0x20","to":"0x10"}]}}]})",
          "\"to\" lies below \"from\""},
+        {R"({"adapters":[{)" + a + R"(,"stations":[{"ssid":"x"}]}]})", "adapters[0].stations[0].bssid: missing"},
+        {R"({"adapters":[{)" + a + R"(,"stations":[{"bssid":"02:00:00:00:00:01","rates":[1,2,3,4,5,6,7,8,9,10,11]}]}]})",
+         "adapters[0].stations[0].rates: expected a list of at most 10"},
+        {R"({"adapters":[{)" + a + R"(,"stations":[{"bssid":"02:00:00:00:00:01","signal":128}]}]})",
+         "adapters[0].stations[0].signal: must not exceed 127"},
     };
     for (const auto& c : cases) {
         try {

@@ -165,3 +165,26 @@ TEST(Records, PresentedRecordsKeepTheirShape) {
     d->presentRecord(0xFC02, std::vector<WORD>(251, 0));
     EXPECT_EQ(readRecord(*d, 0xFC02).status, NDIS_STATUS_INVALID_LENGTH);
 }
+
+TEST(Records, SweepTableListsTheBenchFilesStations) {
+    TestBench bench(R"({"adapters":[
+        {"key":"0001","service":"S1","driverDesc":"d","baseband":"alder","mac":"00:01:02:03:04:05",
+         "stations":[{"bssid":"02:4F:52:00:00:07","ssid":"","channel":7,"signal":100,"noise":0,
+                      "beaconInterval":50,"capability":"0x11","rates":["0x82","0x04"],"probeRate":5}]},
+        {"key":"0002","service":"S2","driverDesc":"d","baseband":"alder","mac":"00:01:02:03:04:06","stations":[]}]})");
+    const Reply r = readRecord(*bench.device("0001"), 0xFD88);
+    ASSERT_EQ(r.word(0), 3 + 31);
+    const std::size_t e = 2 + 2;  // length and number words, two leading words
+    EXPECT_EQ(r.word(e), 7);
+    EXPECT_EQ(r.word(e + 1), 0);
+    EXPECT_NEAR(r.word(e + 2), 100, 2);  // signal, as a sweep measures it
+    EXPECT_EQ(r.word(e + 3), 0x4F02);
+    EXPECT_EQ(r.word(e + 5), 0x0700);
+    EXPECT_EQ(r.word(e + 6), 50);
+    EXPECT_EQ(r.word(e + 7), 0x11);
+    EXPECT_EQ(r.word(e + 8), 0);
+    EXPECT_EQ(r.word(e + 25), 0x0482);
+    EXPECT_EQ(r.word(e + 26), 0);
+    EXPECT_EQ(r.word(e + 30), 5);
+    EXPECT_EQ(readRecord(*bench.device("0002"), 0xFD88).word(0), 3);  // no stations: the two leading words
+}

@@ -67,6 +67,19 @@ struct RecordSpec {
     std::optional<WORD> lengthWord;
 };
 
+// A station the adapter hears: what its channel sweep finds and what it can join.
+struct Station {
+    std::array<BYTE, 6> bssid{};
+    std::string ssid;      // at most 32 characters
+    WORD channel = 1;
+    WORD signal = 0;       // on the sweep's 0..127 scale
+    WORD noise = 0;        // on the sweep's 0..127 scale
+    WORD beaconInterval = 100;
+    WORD capability = 0x0001;
+    std::array<BYTE, 10> rates{};  // supported rates, 500 kb/s units, 0x80 for a basic rate
+    WORD probeRate = 110;  // 10, 20, 55 or 110 (100 kb/s units)
+};
+
 struct AdapterSpec {
     std::string key;          // network class key name, e.g. "0001"
     std::string service;      // driver service name
@@ -83,6 +96,7 @@ struct AdapterSpec {
     std::vector<PdrSpec> productionData;  // records added to (or replacing) the factory ones
     std::vector<WORD> missingRecords;     // records the adapter does not answer
     std::vector<RecordSpec> records;      // records with fixed contents
+    std::optional<std::vector<Station>> stations;  // the stations it hears (nothing: the model's)
     Quirks quirks;
     Faults faults;
 };

@@ -1,0 +1,24 @@
+#include "setting_ranges.h"
+
+#include <charconv>
+
+namespace airmeter {
+
+std::optional<int> parseInteger(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+CheckedInteger checkInteger(const IntegerSetting& setting, std::string_view text) {
+    const auto value = parseInteger(text);
+    if (value && *value >= setting.low && *value <= setting.high) return {value, {}};
+    return {std::nullopt, "'" + std::string(text) + "' is not an integer from " + std::to_string(setting.low) +
+                              " to " + std::to_string(setting.high)};
+}
+
+}  // namespace airmeter
