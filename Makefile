@@ -1,11 +1,13 @@
-# Entry points: `make run` starts the console on the simulated bench, `make test` runs the suite.
+# Entry points: `make run` starts the console on the simulated bench, `make test` runs the suite,
+# `make fuzz` runs the fuzz targets.
 PYTHON      := /usr/bin/python3
 BUILD       ?= build
 TEST_BUILD  ?= build-test
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD  ?= build-fuzz
 CMAKE_FLAGS := -G Ninja -DPython3_EXECUTABLE=$(PYTHON)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -34,5 +36,9 @@ bench: deps
 	@cmake --build $(BENCH_BUILD)
 	@cmake --build $(BENCH_BUILD) --target run-benchmarks
 
+# Every fuzz target for FUZZ_SECONDS (default 300) each; see scripts/run-fuzz.
+fuzz: deps
+	@scripts/run-fuzz $(FUZZ_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -56,9 +56,11 @@ public:
     }
 
     void allow(std::initializer_list<const char*> names) const {
-        for (const auto& [k, v] : j_.items())
+        for (const auto& item : j_.items()) {
+            const std::string& k = item.key();
             if (std::none_of(names.begin(), names.end(), [&](const char* n) { return k == n; }))
                 failAt(at(k), "unknown field");
+        }
     }
     bool has(const char* name) const { return j_.contains(name); }
     std::string at(const std::string& name) const { return path_.empty() ? name : path_ + "." + name; }
@@ -343,18 +345,84 @@ std::optional<InstrumentSpec> parseInstrument(const Reader& r, const char* name,
     return spec;
 }
 
-}  // namespace
+// Follows a parse to the value it stopped at, so that a number the reader refuses (one too large
+// for a double) is named by its place in the file.
+class ValuePath : public json::json_sax_t {
+public:
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(json::number_integer_t) override { return value(); }
+    bool number_unsigned(json::number_unsigned_t) override { return value(); }
+    bool number_float(json::number_float_t, const std::string&) override { return value(); }
+    bool string(std::string&) override { return value(); }
+    bool binary(json::binary_t&) override { return value(); }
+    bool start_object(std::size_t) override { return open(false); }
+    bool key(std::string& name) override {
+        frames_.back().key = name;
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(true); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string& token, const json::exception&) override {
+        token_ = token;
+        return false;
+    }
+    const std::string& token() const { return token_; }
 
-BenchSpec parseBench(const std::string& text, const fs::path& file) {
-    const std::string where = file.string();
-    json root;
+    // The place of the value being read when the parse stopped, such as "adapters[0].name".
+    std::string path() const {
+        std::string out;
+        for (const Frame& f : frames_) {
+            if (f.array) out += "[" + std::to_string(f.elements) + "]";
+            else if (!f.key.empty()) out += (out.empty() ? "" : ".") + f.key;
+        }
+        return out;
+    }
+
+private:
+    struct Frame {
+        bool array = false;
+        std::size_t elements = 0;  // values of an array read so far
+        std::string key;           // the member being read in an object
+    };
+    bool value() {
+        if (!frames_.empty() && frames_.back().array) ++frames_.back().elements;
+        return true;
+    }
+    bool open(bool array) {
+        frames_.push_back({array, 0, {}});
+        return true;
+    }
+    bool close() {
+        frames_.pop_back();
+        return value();
+    }
+    std::vector<Frame> frames_;
+    std::string token_;
+};
+
+json parseJson(const std::string& text, const std::string& where) {
     try {
-        root = json::parse(text);
+        return json::parse(text);
     } catch (const json::parse_error& e) {
         std::string what = e.what();
         if (auto p = what.find("] "); p != std::string::npos) what = what.substr(p + 2);
         throw BenchError(where + ": not valid JSON: " + what);
+    } catch (const json::exception&) {
+        // The text is well formed but holds a number beyond the range of a double.
+        ValuePath place;
+        json::sax_parse(text, &place);
+        const std::string path = place.path();
+        throw BenchError(where + ": " + (path.empty() ? "" : path + ": ") + place.token() + " is too large for a number");
     }
+}
+
+}  // namespace
+
+BenchSpec parseBench(const std::string& text, const fs::path& file) {
+    const std::string where = file.string();
+    const json root = parseJson(text, where);
     try {
         Reader r(root, "");
         r.allow({"name", "adapters", "rfCable", "instruments"});

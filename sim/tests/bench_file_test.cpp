@@ -30,6 +30,10 @@ TEST(BenchSpec, BadBenchesAreRefusedWithFileAndReason) {
     } cases[] = {
         {"{", "not valid JSON"},
         {"{}", "adapters: expected a list of at least one adapter"},
+        {"2E777", "/benches/bad.json: 2E777 is too large for a number"},
+        {R"({"name": 1e999, "adapters": []})", "/benches/bad.json: name: 1e999 is too large for a number"},
+        {R"({"adapters":[{)" + a + R"(,"productionData":[{"code":1,"words":[1,-1e400]}]}]})",
+         "adapters[0].productionData[0].words[1]: -1e400 is too large for a number"},
         {R"({"adapters":[{)" + a + R"(,"colour":1}]})", "adapters[0].colour: unknown field"},
         {R"({"adapters":[{"key":"0001","service":"S1","driverDesc":"d","baseband":"alder","mac":"00:01:02"}]})",
          "adapters[0].mac: expected six hexadecimal bytes"},

@@ -20,6 +20,10 @@ echo '{"adapters": []}' >"$scratch/bad.json"
 if "$tool" install "$scratch/bad.json" 2>"$scratch/err.txt"; then fail "a bad bench was installed"; fi
 grep -q "bad.json: adapters: expected a list of at least one adapter" "$scratch/err.txt" || fail "bad bench message"
 "$tool" installed || fail "the installed bench survives a refused install"
+echo '{"name": 1e999, "adapters": []}' >"$scratch/huge.json"
+rc=0; "$tool" install "$scratch/huge.json" 2>"$scratch/err.txt" || rc=$?
+[ "$rc" -eq 1 ] || fail "a bench with a huge number ended with exit $rc"
+grep -q "huge.json: name: 1e999 is too large for a number" "$scratch/err.txt" || fail "huge number message"
 echo '{"adapters":[{"key":"0009","service":"GONE","driverDesc":"g","baseband":"cedar","mac":"00:60:1D:00:00:09"}]}' >"$scratch/gone.json"
 "$tool" install "$scratch/gone.json" >/dev/null || fail "install of a second bench"
 rm "$scratch/gone.json"
