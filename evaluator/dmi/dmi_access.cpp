@@ -3,11 +3,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "dmi/dmiapi.h"
 
@@ -57,13 +56,19 @@ std::string withStatus(const char* failureText, std::uint32_t status) {
 struct TDmiAccess::Pending {
     DmiItemCommand command{};
     std::uint8_t buffer[kConfirmBufferSize] = {};
-    std::atomic<bool> done{false};
+    std::mutex mutex;
+    std::condition_variable confirmed;
+    bool done = false;
 };
 
 namespace {
 
+// The provider's confirmation callback, on the provider's thread.
 void confirm(DmiMgmtCommand* command) {
-    static_cast<TDmiAccess::Pending*>(command->pUserData)->done.store(true);
+    auto* pending = static_cast<TDmiAccess::Pending*>(command->pUserData);
+    std::lock_guard lock(pending->mutex);
+    pending->done = true;
+    pending->confirmed.notify_all();
 }
 
 // Command blocks whose confirmation never came: the provider may still write them, so they are
@@ -141,7 +146,8 @@ const char* dmiTypeName(std::uint32_t type) {
     return "";
 }
 
-TDmiAccess::TDmiAccess(std::chrono::milliseconds confirmationWait) : wait_(confirmationWait) {
+TDmiAccess::TDmiAccess(std::chrono::milliseconds confirmationWait, WhileWaiting whileWaiting)
+    : wait_(confirmationWait), whileWaiting_(std::move(whileWaiting)) {
     if (!DmiLibrary::available()) return;
     const std::uint8_t* cnf = invoke(DMI_REGISTER_MGMT, "Register: Stat = %d", kConfirmBufferSize);
     handle_ = fixedAt<DmiRegisterCnf>(cnf).iMgmtHandle;
@@ -160,6 +166,9 @@ const std::uint8_t* TDmiAccess::invoke(std::uint32_t code, const char* failureTe
                                        std::uint32_t component, std::uint32_t group, std::uint32_t attribute,
                                        std::int32_t value) {
     if (!DmiLibrary::available()) throw DmiError(withStatus(failureText, DMI_ERR_BAD_HANDLE));
+    const std::string name(failureText, std::strcspn(failureText, ":"));
+    // A command from inside another's wait would overwrite the block the provider still holds.
+    if (busy_) throw DmiError(name + ": another DMI command is still waiting for its confirmation");
     if (!pending_) pending_ = std::make_unique<Pending>();
     Pending& p = *pending_;
     p.done = false;
@@ -180,16 +189,26 @@ const std::uint8_t* TDmiAccess::invoke(std::uint32_t code, const char* failureTe
     p.command.iValue = value;
     const std::uint32_t status = binding.invoke(&h);
     if (status >= 0x100) throw DmiError(withStatus(failureText, status));
-    // Wait for the provider's confirmation, but not for ever.
+    // Wait for the provider's confirmation, but not for ever, in slices between which the
+    // owner's events are processed.
     const auto deadline = std::chrono::steady_clock::now() + wait_;
-    while (!p.done.load()) {
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(busy_);
+    for (;;) {
+        {
+            std::unique_lock lock(p.mutex);
+            const auto slice = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitSliceMs));
+            if (p.confirmed.wait_until(lock, slice, [&] { return p.done; })) break;
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             abandon(std::move(pending_));
-            const std::string name(failureText, std::strcspn(failureText, ":"));
-            throw DmiError(name + ": no confirmation from the DMI service provider within " +
-                           std::to_string(wait_.count()) + " ms");
+            throw DmiTimeout(name + ": no confirmation from the DMI service provider within " +
+                             std::to_string(wait_.count()) + " ms");
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (whileWaiting_) whileWaiting_();
     }
     if (h.iStatus >= 0x100) throw DmiError(withStatus(failureText, h.iStatus));
     return p.buffer;

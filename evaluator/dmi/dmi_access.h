@@ -33,6 +33,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A command the service provider did not confirm within the wait.
+class DmiTimeout : public DmiError {
+public:
+    using DmiError::DmiError;
+};
+
 struct DmiEnumValue {
     std::int32_t value;
     std::string name;
@@ -54,13 +60,22 @@ const char* dmiTypeName(std::uint32_t type);
 
 class TDmiAccess {
 public:
+    // Runs while a command waits for its confirmation, about every kWaitSliceMs: a window
+    // processes its events there, so the wait does not freeze it.
+    using WhileWaiting = std::function<void()>;
+    static constexpr int kWaitSliceMs = 10;
+
     // Registers with the service provider; does nothing when DMI is not available.
-    explicit TDmiAccess(std::chrono::milliseconds confirmationWait = std::chrono::seconds(5));
+    explicit TDmiAccess(std::chrono::milliseconds confirmationWait = std::chrono::seconds(5),
+                        WhileWaiting whileWaiting = {});
     ~TDmiAccess();  // unregisters
     TDmiAccess(const TDmiAccess&) = delete;
     TDmiAccess& operator=(const TDmiAccess&) = delete;
 
     bool registered() const { return handle_ != 0; }
+    void setWhileWaiting(WhileWaiting whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
+    // True while a command waits for its confirmation.
+    bool busy() const { return busy_; }
 
     // Each list calls back until the callback returns false or the list ends.
     void listComponents(const std::function<bool(std::uint32_t id, const std::string& name)>& each);
@@ -83,6 +98,8 @@ private:
                                std::int32_t value = 0);
 
     std::chrono::milliseconds wait_;
+    WhileWaiting whileWaiting_;
+    bool busy_ = false;
     std::uint32_t handle_ = 0;
     std::uint32_t nextCommand_ = 1;
     std::unique_ptr<Pending> pending_;
@@ -90,6 +107,9 @@ private:
 
 // Walks the whole database, handing each line of the listing to addLine. After each line group
 // `yield` runs (the window processes its events there) and the walk ends once `stopped` says so.
+// A description or value the provider refuses (for example one too long for the confirmation
+// buffer) shows the refusal in its place and the walk goes on; a failed list command or a
+// missing confirmation ends it (DmiError).
 void walkDmi(TDmiAccess& access, const std::function<void(const std::string&)>& addLine,
              const std::function<bool()>& stopped, const std::function<void()>& yield);
 

@@ -18,6 +18,18 @@ std::string valueText(const DmiValue& value) {
     return std::to_string(std::get<std::int64_t>(value));
 }
 
+// The text a command returns, or the provider's refusal of it in its place. A missing
+// confirmation (DmiTimeout) still ends the walk: every further command would wait as long.
+std::string textOrRefusal(const std::function<std::string()>& command) {
+    try {
+        return command();
+    } catch (const DmiTimeout&) {
+        throw;
+    } catch (const DmiError& e) {
+        return e.what();
+    }
+}
+
 }  // namespace
 
 void walkDmi(TDmiAccess& access, const std::function<void(const std::string&)>& addLine,
@@ -26,21 +38,25 @@ void walkDmi(TDmiAccess& access, const std::function<void(const std::string&)>& 
         addLine("");
         addLine("---------------------------------------");
         addLine("");
-        addLine(line("CompId = %d Name = %s Desc = %s", static_cast<int>(component), name.c_str(),
-                     access.componentDescription(component).c_str()));
+        const std::string description = textOrRefusal([&] { return access.componentDescription(component); });
+        addLine(line("CompId = %d Name = %s Desc = %s", static_cast<int>(component), name.c_str(), description.c_str()));
         yield();
         if (!stopped()) {
             access.listGroups(component, [&](std::uint32_t group, const std::string& groupName, const std::string& cls) {
+                const std::string groupText = textOrRefusal([&] { return access.groupDescription(component, group); });
                 addLine("");
                 addLine(line("   GroupId = %d GroupName = %s ClassString = %s Desc = %s", static_cast<int>(group),
-                             groupName.c_str(), cls.c_str(), access.groupDescription(component, group).c_str()));
+                             groupName.c_str(), cls.c_str(), groupText.c_str()));
                 yield();
                 if (!stopped()) {
                     access.listAttributes(component, group, [&](const DmiAttributeInfo& a) {
+                        const std::string attributeText =
+                            textOrRefusal([&] { return access.attributeDescription(component, group, a.id); });
                         addLine(line("      AttrId = %d AttrName = %s AttrAccess = %s AttrType = %s Desc = %s",
                                      static_cast<int>(a.id), a.name.c_str(), dmiAccessName(a.access),
-                                     dmiTypeName(a.type), access.attributeDescription(component, group, a.id).c_str()));
-                        addLine("----> " + valueText(access.getAttribute(component, group, a.id)));
+                                     dmiTypeName(a.type), attributeText.c_str()));
+                        addLine("----> " +
+                                textOrRefusal([&] { return valueText(access.getAttribute(component, group, a.id)); }));
                         for (const DmiEnumValue& e : a.enumeration) {
                             addLine(line("         EnumValue = %d EnumName = %s", e.value, e.name.c_str()));
                         }

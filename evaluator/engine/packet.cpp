@@ -1,5 +1,6 @@
 #include "packet.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -35,42 +36,130 @@ std::optional<std::string> packetSizeError(int packetSize, PacketUnit unit) {
            std::to_string(kPacketBufferSize + extra) + " bytes.";
 }
 
-// Interleaved lanes of the same sequence, each stepping kLanes places at a time, produce exactly
-// the bytes of the plain one-step loop while letting the compiler vectorise (with AVX2 where the
-// processor has it).
-constexpr std::uint32_t kLanes = 32;
-constexpr std::uint32_t kLaneMultiplier = [] {
-    std::uint32_t m = 1;
-    for (std::uint32_t i = 0; i < kLanes; ++i) m *= kMultiplier;
-    return m;
-}();
-constexpr std::uint32_t kLaneIncrement = [] {
-    std::uint32_t c = 0;
-    for (std::uint32_t i = 0; i < kLanes; ++i) c = c * kMultiplier + 1u;
-    return c;
-}();
+namespace {
 
-[[gnu::target_clones("avx2", "default")]] std::uint32_t fillFrom(std::uint32_t seed, std::uint8_t* out,
-                                                                  std::size_t count) {
-    std::uint32_t lane[kLanes];
-    std::uint32_t last = seed;  // the seed that produced the latest byte
-    for (auto& l : lane) l = seed = seed * kMultiplier + 1u;
-    std::size_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        for (std::uint32_t j = 0; j < kLanes; ++j) out[i + j] = static_cast<std::uint8_t>(lane[j] >> 24);
-        last = lane[kLanes - 1];
-        for (auto& l : lane) l = l * kLaneMultiplier + kLaneIncrement;
+// The generator as an affine map: n steps take a seed s to multiplier * s + increment.
+struct Affine {
+    std::uint32_t multiplier = 1;
+    std::uint32_t increment = 0;
+    // This map followed by `next`.
+    constexpr Affine then(Affine next) const {
+        return {multiplier * next.multiplier, increment * next.multiplier + next.increment};
     }
-    for (std::size_t j = 0; i + j < count; ++j) {
-        out[i + j] = static_cast<std::uint8_t>(lane[j] >> 24);
-        last = lane[j];
+};
+
+constexpr Affine kStep{kMultiplier, 1u};
+
+// n steps at once, by squaring: a far skip costs a few multiplications.
+constexpr Affine steps(std::uint64_t n) {
+    Affine result, power = kStep;
+    for (; n != 0; n >>= 1, power = power.then(power)) {
+        if (n & 1) result = result.then(power);
     }
-    return last;
+    return result;
 }
 
-void RandomFill::fill(std::uint8_t* out, std::size_t count) {
+// kLanes consecutive places of the sequence are computed side by side, each lane stepping kLanes
+// places at a time: the bytes are exactly those of the one-step loop, but the lanes are
+// independent, so the compiler vectorises them (with AVX-512 or AVX2 where the processor has it).
+constexpr std::size_t kLanes = 128;
+constexpr std::size_t kVectorLanes = 16;
+using Lanes = std::uint32_t __attribute__((vector_size(kVectorLanes * sizeof(std::uint32_t))));
+using LaneBytes = std::uint8_t __attribute__((vector_size(kVectorLanes)));
+
+struct LaneTable {
+    std::uint32_t multiplier[kLanes];  // lane j holds seed * multiplier[j] + increment[j]
+    std::uint32_t increment[kLanes];
+};
+
+constexpr LaneTable kLaneStart = [] {
+    LaneTable t{};
+    Affine a;
+    for (std::size_t j = 0; j < kLanes; ++j) {
+        a = a.then(kStep);
+        t.multiplier[j] = a.multiplier;
+        t.increment[j] = a.increment;
+    }
+    return t;
+}();
+constexpr Affine kLaneStep = steps(kLanes);
+
+// Fills `count` segments of `length` bytes, `stride` bytes apart, with consecutive bytes of the
+// sequence that follows `seed`. The lanes live in eight vectors, named so that they stay in
+// registers; eight independent chains hide the multiplier's latency.
+[[gnu::target_clones("arch=x86-64-v4", "avx2", "default")]] void fillLanes(std::uint32_t seed, std::uint8_t* out,
+                                                                          std::size_t length, std::size_t stride,
+                                                                          std::size_t count) {
+    static_assert(kLanes == 8 * kVectorLanes);
+    Lanes start[8];
+    for (std::size_t v = 0; v < 8; ++v) {
+        Lanes m, i;
+        std::memcpy(&m, kLaneStart.multiplier + v * kVectorLanes, sizeof m);
+        std::memcpy(&i, kLaneStart.increment + v * kVectorLanes, sizeof i);
+        start[v] = m * seed + i;
+    }
+    Lanes l0 = start[0], l1 = start[1], l2 = start[2], l3 = start[3];
+    Lanes l4 = start[4], l5 = start[5], l6 = start[6], l7 = start[7];
+    // One block of kLanes bytes. Each vector's bytes are stored straight to the output: one wide
+    // copy from a stack array would stall on forwarding the narrow stores.
+    auto produce = [&](std::uint8_t* to) {
+        const LaneBytes b0 = __builtin_convertvector(l0 >> 24, LaneBytes);
+        const LaneBytes b1 = __builtin_convertvector(l1 >> 24, LaneBytes);
+        const LaneBytes b2 = __builtin_convertvector(l2 >> 24, LaneBytes);
+        const LaneBytes b3 = __builtin_convertvector(l3 >> 24, LaneBytes);
+        const LaneBytes b4 = __builtin_convertvector(l4 >> 24, LaneBytes);
+        const LaneBytes b5 = __builtin_convertvector(l5 >> 24, LaneBytes);
+        const LaneBytes b6 = __builtin_convertvector(l6 >> 24, LaneBytes);
+        const LaneBytes b7 = __builtin_convertvector(l7 >> 24, LaneBytes);
+        std::memcpy(to, &b0, kVectorLanes);
+        std::memcpy(to + kVectorLanes, &b1, kVectorLanes);
+        std::memcpy(to + 2 * kVectorLanes, &b2, kVectorLanes);
+        std::memcpy(to + 3 * kVectorLanes, &b3, kVectorLanes);
+        std::memcpy(to + 4 * kVectorLanes, &b4, kVectorLanes);
+        std::memcpy(to + 5 * kVectorLanes, &b5, kVectorLanes);
+        std::memcpy(to + 6 * kVectorLanes, &b6, kVectorLanes);
+        std::memcpy(to + 7 * kVectorLanes, &b7, kVectorLanes);
+        constexpr std::uint32_t m = kLaneStep.multiplier, i = kLaneStep.increment;
+        l0 = l0 * m + i, l1 = l1 * m + i, l2 = l2 * m + i, l3 = l3 * m + i;
+        l4 = l4 * m + i, l5 = l5 * m + i, l6 = l6 * m + i, l7 = l7 * m + i;
+    };
+    // The latest block of kLanes bytes; `used` of them have been handed out.
+    std::uint8_t block[kLanes];
+    std::size_t used = kLanes;
+    for (std::size_t s = 0; s < count; ++s) {
+        std::uint8_t* to = out + s * stride;
+        std::size_t left = length;
+        if (used < kLanes) {  // the rest of a block that the last segment began
+            const std::size_t n = std::min(left, kLanes - used);
+            std::memcpy(to, block + used, n);
+            used += n;
+            to += n;
+            left -= n;
+        }
+        for (; left >= kLanes; left -= kLanes, to += kLanes) produce(to);
+        if (left > 0) {
+            produce(block);
+            std::memcpy(to, block, left);
+            used = left;
+        }
+    }
+}
+
+void fillSegments(std::uint8_t* out, std::size_t length, std::size_t stride, std::size_t count) {
     std::lock_guard lock(randomMutex);
-    randomSeed = fillFrom(randomSeed, out, count);
+    fillLanes(randomSeed, out, length, stride, count);
+    const Affine skip = steps(static_cast<std::uint64_t>(length) * count);
+    randomSeed = randomSeed * skip.multiplier + skip.increment;
+}
+
+}  // namespace
+
+void RandomFill::fill(std::uint8_t* out, std::size_t count) { fillSegments(out, count, count, 1); }
+
+void RandomFill::fillPackets(std::uint8_t* first, int length, int count) {
+    if (count <= 0 || length <= kHeaderSize) return;
+    fillSegments(first + kHeaderSize, static_cast<std::size_t>(length - kHeaderSize),
+                 static_cast<std::size_t>(length), static_cast<std::size_t>(count));
 }
 
 void RandomFill::reseedForTest(std::uint32_t seed) {

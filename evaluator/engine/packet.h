@@ -32,6 +32,9 @@ std::optional<std::string> packetSizeError(int packetSize, PacketUnit unit);
 class RandomFill {
 public:
     static void fill(std::uint8_t* out, std::size_t count);
+    // Fills bytes kHeaderSize..length-1 of `count` packets of `length` bytes laid out back to
+    // back, with one stretch of the sequence: the same bytes as one fill() per packet.
+    static void fillPackets(std::uint8_t* first, int length, int count);
     static void reseedForTest(std::uint32_t seed);
 };
 

@@ -84,8 +84,10 @@ void ReceiveRun::datagramLoop() {
         messages[i].msg_hdr.msg_iovlen = 1;
     }
     SequenceTracker tracker;
+    bool oversizedTold = false;
     while (!stopping()) {
-        const int count = recvmmsg(socket_.fd(), messages.data(), kDatagramBatch, MSG_DONTWAIT, nullptr);
+        // MSG_TRUNC: a datagram longer than its buffer reports its real length.
+        const int count = recvmmsg(socket_.fd(), messages.data(), kDatagramBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
         if (count <= 0) {
             // Nothing there: block until a datagram or stop() arrives. A socket that keeps
             // failing is retried without spinning.
@@ -96,17 +98,28 @@ void ReceiveRun::datagramLoop() {
             }
             continue;
         }
-        std::uint64_t bytes = 0;
-        std::uint32_t lost = 0;
+        std::uint64_t bytes = 0, lost = 0, oversized = 0;
         for (int i = 0; i < count; ++i) {
             const auto length = messages[i].msg_len;
             bytes += countedBytes(length, settings_.unit);
+            if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
+                // No transmitter sends packets this long: what arrived is counted, but the
+                // header of a packet of another kind is no sequence number.
+                ++oversized;
+                if (!oversizedTold) {
+                    oversizedTold = true;
+                    notify("A datagram of " + std::to_string(length) + " bytes is longer than the receive buffer of " +
+                           std::to_string(kReceiveBufferSize) +
+                           " bytes: it is counted with its length, but no sequence number is read from it.");
+                }
+                continue;
+            }
             const auto result = tracker.onDatagram(static_cast<const std::uint8_t*>(iov[i].iov_base), length);
             lost += result.lost;
             if (result.firstSequence) setState(RunState::Receiving);
         }
         expected_.store(tracker.expected());
-        statistics().add(static_cast<std::uint32_t>(count), bytes, lost);
+        statistics().add(static_cast<std::uint64_t>(count), bytes, lost, oversized);
     }
 }
 

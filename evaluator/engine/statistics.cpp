@@ -26,12 +26,13 @@ void Statistics::start(std::int64_t atMs) {
     for (auto& a : a_) a = Accumulator{atMs};
 }
 
-void Statistics::add(std::uint32_t packets, std::uint64_t bytes, std::uint32_t lost) {
+void Statistics::add(std::uint64_t packets, std::uint64_t bytes, std::uint64_t lost, std::uint64_t oversized) {
     std::lock_guard lock(mutex_);
     for (auto& a : a_) {
         a.packets += packets;
         a.bytes += bytes;
         a.lost += lost;
+        a.oversized += oversized;
     }
 }
 
@@ -76,7 +77,7 @@ FigureValues figureValues(const Accumulator& a, std::int64_t atMs, bool receive)
         v.kbitPerSecond = static_cast<double>(a.bytes) * 8.0 / static_cast<double>(d);
         v.packetPerSecond = static_cast<double>(a.packets) / static_cast<double>(d) * 1000.0;
     }
-    v.totalPackets = receive ? std::uint64_t{a.packets} + a.lost : a.packets;
+    v.totalPackets = receive ? a.packets + a.lost : a.packets;
     if (receive && v.totalPackets > 0) {
         v.per = static_cast<double>(a.lost) * 100.0 / static_cast<double>(v.totalPackets);
     }
@@ -92,8 +93,8 @@ Figures formatFigures(const Accumulator& a, std::int64_t atMs, bool receive) {
     f.packetPerSecond = format("%.2f  ", v.packetPerSecond);
     f.totalPacketCount = format("%llu  ", static_cast<unsigned long long>(v.totalPackets));
     if (receive) {
-        f.goodPacketCount = format("%u  ", a.packets);
-        f.badPacketCount = format("%u  ", a.lost);
+        f.goodPacketCount = format("%llu  ", static_cast<unsigned long long>(a.packets));
+        f.badPacketCount = format("%llu  ", static_cast<unsigned long long>(a.lost));
         f.per = format("%.2f  ", v.per);
     }
     return f;

@@ -13,11 +13,13 @@ namespace airmeter {
 // Milliseconds of a monotonic system clock.
 std::int64_t nowMs();
 
+// 64-bit counts: a full-rate run on a fast link passes 2^32 packets within hours.
 struct Accumulator {
     std::int64_t startMs = 0;
-    std::uint32_t packets = 0;
+    std::uint64_t packets = 0;
     std::uint64_t bytes = 0;
-    std::uint32_t lost = 0;
+    std::uint64_t lost = 0;
+    std::uint64_t oversized = 0;  // datagrams longer than the receive buffer (counted in packets)
 };
 
 struct StatisticsSnapshot {
@@ -29,7 +31,7 @@ struct StatisticsSnapshot {
 class Statistics {
 public:
     void start(std::int64_t atMs);
-    void add(std::uint32_t packets, std::uint64_t bytes, std::uint32_t lost = 0);
+    void add(std::uint64_t packets, std::uint64_t bytes, std::uint64_t lost = 0, std::uint64_t oversized = 0);
     // Reads A0 and A1 at `atMs`, then rotates A2 into A1 and restarts A2.
     StatisticsSnapshot update(std::int64_t atMs);
     Accumulator cumulative() const;

@@ -69,6 +69,8 @@ void TrafficRun::reportError(const char* call, int wsaCode) {
     reportError(std::string(call) + " error = " + std::to_string(wsaCode));
 }
 
+void TrafficRun::notify(const std::string& text) { publish({RunEvent::Kind::Notice, state(), text}); }
+
 void TrafficRun::startStatistics(const std::string& remote) {
     statistics_.start(nowMs());
     publish({RunEvent::Kind::Started, state(), remote});

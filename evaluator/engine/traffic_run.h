@@ -20,6 +20,7 @@ const char* stateName(RunState state);
 struct RunEvent {
     enum class Kind {
         Error,         // a failed socket call; the run carries on (text: the message)
+        Notice,        // something the user should know that is no failure (text: the message)
         StateChanged,  // state holds the new state
         Started,       // statistics started (text: the remote-address field, may be empty)
         Ended,         // the worker ended the run; the owner calls stop(), then shows text if any
@@ -58,6 +59,7 @@ protected:
     void setState(RunState state);
     void reportError(const std::string& text);
     void reportError(const char* call, int wsaCode);
+    void notify(const std::string& text);
     void startStatistics(const std::string& remote);
     void end(const std::string& message);
     void launch(std::function<void()> body);

@@ -32,13 +32,8 @@ public:
     // Writes packets 0..count-1 with sequence numbers from `first`; the fill is rewritten for
     // every packet (a fixed fill is already in place).
     void build(int count, std::uint32_t first) {
-        for (int i = 0; i < count; ++i) {
-            if (fixedFill(fill_)) {
-                writeHeader(packet(i), length_, first + static_cast<std::uint32_t>(i));
-            } else {
-                buildPacket(packet(i), length_, first + static_cast<std::uint32_t>(i), fill_);
-            }
-        }
+        for (int i = 0; i < count; ++i) writeHeader(packet(i), length_, first + static_cast<std::uint32_t>(i));
+        if (!fixedFill(fill_)) RandomFill::fillPackets(packet(0), length_, count);
     }
 
 private:

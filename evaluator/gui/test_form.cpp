@@ -41,7 +41,17 @@ TTestForm::TTestForm(const QString& outputPath, QWidget* parent) : QDialog(paren
     layout->addLayout(buttons);
 }
 
-TTestForm::~TTestForm() = default;
+namespace {
+
+// The window's events go on while a DMI command waits for its confirmation.
+void keepWindowAlive() { QCoreApplication::processEvents(QEventLoop::AllEvents, TDmiAccess::kWaitSliceMs); }
+
+}  // namespace
+
+TTestForm::~TTestForm() {
+    // No events for a window being destroyed.
+    if (access_) access_->setWhileWaiting({});
+}
 
 QString TTestForm::defaultOutputPath() {
     const QFileInfo program(QCoreApplication::applicationFilePath());
@@ -50,22 +60,30 @@ QString TTestForm::defaultOutputPath() {
 
 void TTestForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (access_) return;
+    if (access_ || registering_) return;
+    registering_ = true;
     try {
-        access_ = std::make_unique<TDmiAccess>();
+        access_ = std::make_unique<TDmiAccess>(std::chrono::seconds(5), keepWindowAlive);
     } catch (const DmiError& e) {
         messages().showMessage(this, e.what());
     }
+    registering_ = false;
+    if (!isVisible()) releaseAccessWhenIdle();  // closed while registering
+}
+
+void TTestForm::releaseAccessWhenIdle() {
+    if (walking_ || registering_ || (access_ && access_->busy())) return;
+    access_.reset();
 }
 
 void TTestForm::done(int result) {
-    stop_ = true;  // a walk in progress ends at its next entry
-    if (!walking_) access_.reset();
+    stop_ = true;  // a walk in progress ends at its next entry and then releases the access
+    releaseAccessWhenIdle();
     QDialog::done(result);
 }
 
 void TTestForm::test() {
-    if (!access_ || walking_) return;
+    if (!access_ || walking_ || access_->busy()) return;
     stop_ = false;
     walking_ = true;
     try {
@@ -75,7 +93,7 @@ void TTestForm::test() {
         messages().showMessage(this, e.what());
     }
     walking_ = false;
-    if (!isVisible()) access_.reset();
+    if (!isVisible()) releaseAccessWhenIdle();
 }
 
 void TTestForm::save() {

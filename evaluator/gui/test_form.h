@@ -26,10 +26,13 @@ protected:
 private:
     void test();
     void save();
+    // Destroys the access object (unregistering) unless a command or the walk still uses it.
+    void releaseAccessWhenIdle();
 
     QString outputPath_;
     QListWidget* list_;
     std::unique_ptr<airmeter::TDmiAccess> access_;
     bool stop_ = false;
     bool walking_ = false;
+    bool registering_ = false;
 };

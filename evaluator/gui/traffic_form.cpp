@@ -132,6 +132,7 @@ void TTrafficForm::handle(const RunEvent& event) {
     if (event.generation != run().generation()) return;  // from an earlier run
     switch (event.kind) {
         case RunEvent::Kind::Error:
+        case RunEvent::Kind::Notice:
             messages().showMessage(this, QString::fromStdString(event.text));
             break;
         case RunEvent::Kind::StateChanged:

@@ -83,6 +83,28 @@ TEST_F(DmiTest, WalkListsComponentsGroupsAttributesAndValues) {
     EXPECT_FALSE(contains(lines, "CompId = 2 Name = Baseboard Desc = The system board"));  // no board files
 }
 
+TEST_F(DmiTest, AValueTooLongForTheConfirmationShowsTheRefusalAndTheWalkGoesOn) {
+    write("product_name", (std::string(2000, 'x') + "\n").c_str());
+    TDmiAccess access;
+    const auto lines = walk(access, [] { return false; });
+    const auto product = std::find(lines.begin(), lines.end(),
+                                   "      AttrId = 2 AttrName = Product AttrAccess = ReadOnly AttrType = String "
+                                   "Desc = Product name of the system");
+    ASSERT_NE(product, lines.end());
+    EXPECT_EQ(*(product + 1), "----> GetAttribute: Stat = 261");  // the buffer is too small
+    EXPECT_TRUE(contains(lines, "CompId = 4 Name = Chassis Desc = The system enclosure"));
+    EXPECT_TRUE(contains(lines, "----> 10"));
+}
+
+TEST_F(DmiTest, TheFirmwareHasNoProductMadeOfItsVendor) {
+    TDmiAccess access;
+    const auto lines = walk(access, [] { return false; });
+    // The vendor shows once, as the firmware's manufacturer.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "----> Oru Firmware"), 1);
+    EXPECT_TRUE(contains(lines, "      AttrId = 2 AttrName = Version AttrAccess = ReadOnly AttrType = String "
+                                "Desc = Firmware version"));
+}
+
 TEST_F(DmiTest, StopEndsTheWalkAfterTheCurrentEntry) {
     TDmiAccess access;
     int attributes = 0;
@@ -130,4 +152,29 @@ TEST_F(DmiTest, AMissingConfirmationIsReportedWhenTheWaitPasses) {
     }
     unsetenv("ORU_DMI_CONFIRM_DELAY_MS");
     DmiLibrary::unload();
+}
+
+TEST_F(DmiTest, TheOwnerRunsWhileACommandWaitsAndCannotStartAnother) {
+    DmiLibrary::unload();
+    setenv("ORU_DMI_CONFIRM_DELAY_MS", "100", 1);
+    ASSERT_TRUE(loadLibrary());
+    int calls = 0;
+    std::string nested;
+    TDmiAccess* self = nullptr;
+    TDmiAccess access(std::chrono::seconds(30), [&] {
+        ++calls;
+        if (self && nested.empty()) {
+            try {
+                self->componentDescription(1);
+            } catch (const DmiError& e) {
+                nested = e.what();
+            }
+        }
+    });
+    EXPECT_TRUE(access.registered());
+    EXPECT_GE(calls, 3);  // about every 10 ms of the 100 ms wait
+    self = &access;
+    EXPECT_EQ(access.componentDescription(1), "The computer system");
+    EXPECT_EQ(nested, "ListDescComp: another DMI command is still waiting for its confirmation");
+    unsetenv("ORU_DMI_CONFIRM_DELAY_MS");
 }

@@ -342,6 +342,33 @@ TEST_F(GuiTest, DmiBrowserListsAndSavesTheDatabase) {
     EXPECT_TRUE(sink_.texts.empty());
 }
 
+TEST_F(GuiTest, TheDmiBrowserKeepsItsEventsGoingWhileTheProviderConfirms) {
+    const std::string root = scratch("dmi-slow").toStdString();
+    std::filesystem::create_directories(root);
+    std::ofstream(root + "/sys_vendor") << "Oru Systems\n";
+    qputenv("ORU_DMI_ROOT", QByteArray::fromStdString(root));
+    qputenv("ORU_DMI_CONFIRM_DELAY_MS", "150");
+    DmiLibrary::unload();
+    ASSERT_TRUE(DmiLibrary::load({std::string(AIRMETER_BINARY_DIR) + "/lib"})) << DmiLibrary::lastError();
+    {
+        TTestForm form(scratch("slow.OUT"));
+        int ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(10);
+        form.show();  // registers: one confirmation, 150 ms
+        EXPECT_GE(ticks, 3) << "the window froze while registering";
+        // Closed from the event loop in the middle of the walk: the walk ends at its next entry.
+        QTimer::singleShot(50, &form, [&] { form.close(); });
+        click(&form, "TestButton");
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(form.list()->count(), 4);  // the first component's lines only
+    }
+    qunsetenv("ORU_DMI_CONFIRM_DELAY_MS");
+    DmiLibrary::unload();
+    EXPECT_TRUE(sink_.texts.empty()) << sink_.texts.front().toStdString();
+}
+
 TEST(SettingsFile, LivesBesideTheProgramOrInTheConfigurationFolder) {
     const QString folder = scratch("program");
     QDir().mkpath(folder);

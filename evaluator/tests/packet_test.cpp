@@ -58,12 +58,38 @@ TEST(Packet, RandomFillIsTheRuntimeGeneratorFromSeedZero) {
 TEST(Packet, RandomFillContinuesTheSequenceAcrossCalls) {
     RandomFill::reseedForTest(0);
     std::uint32_t seed = 0;
-    for (std::size_t length : {1u, 7u, 31u, 32u, 33u, 64u, 1000u, 3u}) {
+    for (std::size_t length : {1u, 7u, 31u, 32u, 33u, 63u, 64u, 65u, 129u, 1000u, 3u}) {
         std::vector<std::uint8_t> bytes(length);
         RandomFill::fill(bytes.data(), length);
         for (std::size_t i = 0; i < length; ++i) {
             seed = seed * 134775813u + 1u;
             ASSERT_EQ(bytes[i], seed >> 24) << length << " " << i;
+        }
+    }
+}
+
+TEST(Packet, ABatchOfPacketsGetsTheSameFillAsOnePacketAfterAnother) {
+    // Lengths whose fill is shorter, longer and not a multiple of the generator's block.
+    for (const int length : {9, 40, 72, 1024, 1031}) {
+        const int count = 70;
+        std::vector<std::uint8_t> batch(static_cast<std::size_t>(length) * count, 0xEE);
+        RandomFill::reseedForTest(5);
+        RandomFill::fillPackets(batch.data(), length, count);
+        RandomFill::fillPackets(batch.data(), length, 0);  // nothing to fill: the sequence stays
+        std::vector<std::uint8_t> after(3);
+        RandomFill::fill(after.data(), after.size());
+        std::uint32_t seed = 5;
+        for (int p = 0; p < count; ++p) {
+            const std::uint8_t* packet = batch.data() + static_cast<std::size_t>(p) * length;
+            for (int i = 0; i < kHeaderSize; ++i) ASSERT_EQ(packet[i], 0xEE) << "header of " << p;
+            for (int i = kHeaderSize; i < length; ++i) {
+                seed = seed * 134775813u + 1u;
+                ASSERT_EQ(packet[i], seed >> 24) << length << " packet " << p << " byte " << i;
+            }
+        }
+        for (const std::uint8_t b : after) {
+            seed = seed * 134775813u + 1u;
+            ASSERT_EQ(b, seed >> 24) << "the fill after the batch, length " << length;
         }
     }
 }

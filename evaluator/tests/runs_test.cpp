@@ -192,6 +192,34 @@ TEST(ReceiveRun, ShortDatagramIsCountedButCarriesNoSequence) {
     EXPECT_EQ(rx.expectedSequence(), 8u);
 }
 
+TEST(ReceiveRun, ADatagramLongerThanTheBufferIsCountedWholeAndFlaggedWithoutASequence) {
+    const int port = freeLoopbackPort(SOCK_DGRAM);
+    Events events;
+    ReceiveRun rx(events.sink());
+    ASSERT_TRUE(rx.start(settingsFor(TestMode::Directed, port)));
+    Socket sender(socket(AF_INET, SOCK_DGRAM, 0));
+    const sockaddr_in to = *ipv4Address("127.0.0.1", port);
+    auto send = [&](std::uint32_t sequence, std::size_t length) {
+        std::vector<std::uint8_t> d(length);
+        buildPacket(d.data(), 64, sequence, 0);
+        sendto(sender.fd(), d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+    send(0, 64);
+    send(50, 20000);  // its header would claim 49 packets lost
+    send(1, 64);
+    ASSERT_TRUE(eventually([&] { return rx.statistics().cumulative().packets == 3; }));
+    rx.stop();
+    const Accumulator a = rx.statistics().cumulative();
+    EXPECT_EQ(a.bytes, 64u + 20000u + 64u);
+    EXPECT_EQ(a.lost, 0u);
+    EXPECT_EQ(a.oversized, 1u);
+    EXPECT_EQ(rx.expectedSequence(), 2u);
+    EXPECT_EQ(events.textOf(RunEvent::Kind::Notice),
+              "A datagram of 20000 bytes is longer than the receive buffer of 16388 bytes: it is counted with its "
+              "length, but no sequence number is read from it.");
+    EXPECT_TRUE(events.errors().empty());
+}
+
 TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
     const int port = freeLoopbackPort(SOCK_STREAM);
     Events rxEvents, txEvents;

@@ -31,6 +31,22 @@ TEST(Statistics, NoTrafficShowsZeroPerAndElapsedRoundsTiesToEven) {
     EXPECT_EQ(formatFigures(idle, 0, false).goodPacketCount, "");       // transmit has no such row
 }
 
+TEST(Statistics, CountsGoPastTwoToThe32) {
+    Statistics s;
+    s.start(0);
+    const std::uint64_t many = 0xFFFFFFFFu;
+    s.add(many, many * 1024, many);
+    s.add(many, many * 1024, many);
+    const auto snap = s.update(1000);
+    EXPECT_EQ(snap.cumulative.packets, 2 * many);
+    EXPECT_EQ(snap.cumulative.lost, 2 * many);
+    const Figures f = formatFigures(snap.cumulative, snap.atMs, true);
+    EXPECT_EQ(f.goodPacketCount, "8589934590  ");
+    EXPECT_EQ(f.badPacketCount, "8589934590  ");
+    EXPECT_EQ(f.totalPacketCount, "17179869180  ");
+    EXPECT_EQ(f.per, "50.00  ");
+}
+
 TEST(Statistics, CurrentCoversTheLastTwoIntervals) {
     Statistics s;
     s.start(0);

@@ -97,9 +97,9 @@ std::vector<Component> loadDatabase(const std::string& root) {
           {"Serial Number", "Serial number of the board", "board_serial", DMI_DATA_STRING, DMI_READ_ONLY}},
          "Board Asset", "VIREO|Board Asset|001",
          {{"Asset Tag", "Asset tag of the board", "board_asset_tag", DMI_DATA_STRING, DMI_READ_ONLY}}},
+        // The host names no firmware product, so the firmware's identity has none.
         {"BIOS", "The system firmware",
          {{"Manufacturer", "Maker of the firmware", "bios_vendor", DMI_DATA_STRING, DMI_READ_ONLY},
-          {"Product", "Firmware product", "bios_vendor", DMI_DATA_STRING, DMI_READ_ONLY},
           {"Version", "Firmware version", "bios_version", DMI_DATA_STRING, DMI_READ_ONLY}},
          "BIOS Characteristics", "VIREO|BIOS Characteristics|001",
          {{"Release Date", "Date of the firmware release", "bios_date", DMI_DATA_DATE, DMI_READ_ONLY},
