@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <optional>
 #include <vector>
 
 #include "packet.h"
@@ -16,8 +18,10 @@ namespace airmeter {
 namespace {
 
 constexpr int kDatagramBatch = 64;
-constexpr int kStreamChunk = 128 * 1024;  // bytes handed to one send() call at most
+constexpr int kStreamChunk = 1024 * 1024;  // bytes handed to one send() call at most
 constexpr int kPollMs = 200;
+constexpr int kFinishMs = 1000;
+constexpr int kPollSliceMs = 10;
 
 // The packets of one batch, laid out back to back.
 class PacketBatch {
@@ -221,11 +225,20 @@ void TransmitRun::streamLoop() {
     std::uint32_t sequence = 0;
     while (!stopping()) {
         batch.build(perCall, sequence);
-        std::size_t sent = 0;
+        std::size_t sent = 0, limit = total;
         std::uint32_t counted = 0;
-        while (sent < total) {
-            if (stopping()) return;
-            const ssize_t n = send(socket_.fd(), batch.packet(0) + sent, total - sent, MSG_NOSIGNAL);
+        // Once told to stop, the packet begun is finished, so that the stream carries whole
+        // packets only and the receiver counts what this side counts; a peer that takes
+        // nothing for kFinishMs leaves it cut.
+        std::optional<std::chrono::steady_clock::time_point> finishBy;
+        while (sent < limit) {
+            if (!finishBy && stopping()) {
+                const auto length = static_cast<std::size_t>(payload_);
+                limit = (sent + length - 1) / length * length;
+                finishBy = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFinishMs);
+                continue;
+            }
+            const ssize_t n = send(socket_.fd(), batch.packet(0) + sent, limit - sent, MSG_NOSIGNAL);
             if (n > 0) {
                 // A packet counts once all of its bytes have gone.
                 sent += static_cast<std::size_t>(n);
@@ -239,7 +252,11 @@ void TransmitRun::streamLoop() {
                 continue;
             }
             const int error = errno;
-            if (error == EAGAIN || error == EINTR) {
+            if ((error == EAGAIN || error == EINTR) && finishBy) {
+                if (std::chrono::steady_clock::now() >= *finishBy) return;
+                pollfd room{socket_.fd(), POLLOUT, 0};
+                poll(&room, 1, kPollSliceMs);
+            } else if (error == EAGAIN || error == EINTR) {
                 waitFor(socket_.fd(), POLLOUT, kPollMs);
             } else if (error == ECONNRESET || error == EPIPE) {
                 end({});  // the peer closed the connection
@@ -249,7 +266,7 @@ void TransmitRun::streamLoop() {
                 return;
             }
         }
-        if (options_.pktDelay > 0 && !pause(options_.pktDelay)) return;
+        if (finishBy || (options_.pktDelay > 0 && !pause(options_.pktDelay))) return;
     }
 }
 

@@ -221,25 +221,29 @@ TEST(ReceiveRun, ADatagramLongerThanTheBufferIsCountedWholeAndFlaggedWithoutASeq
 }
 
 TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
-    const int port = freeLoopbackPort(SOCK_STREAM);
-    Events rxEvents, txEvents;
-    ReceiveRun rx(rxEvents.sink());
-    TransmitRun tx(txEvents.sink());
-    ASSERT_TRUE(rx.start(settingsFor(TestMode::Stream, port, 4096)));
-    ASSERT_TRUE(tx.start(settingsFor(TestMode::Stream, port, 4096), {"127.0.0.1", 1, 0, 65}));
-    ASSERT_TRUE(txEvents.waitFor(RunEvent::Kind::Started));
-    EXPECT_EQ(txEvents.textOf(RunEvent::Kind::Started), " 127.0.0.1");
-    EXPECT_EQ(tx.state(), RunState::Sending);
-    ASSERT_TRUE(rxEvents.waitFor(RunEvent::Kind::Started));
-    EXPECT_EQ(rxEvents.textOf(RunEvent::Kind::Started), " 127.0.0.1");
-    ASSERT_TRUE(eventually([&] { return rx.statistics().cumulative().bytes >= 40960; }));
-    EXPECT_EQ(rx.state(), RunState::Listening);  // the stream receiver stays Listening
-    tx.stop();
-    ASSERT_TRUE(rxEvents.waitFor(RunEvent::Kind::Ended));
-    rx.stop();
-    EXPECT_EQ(rx.statistics().cumulative().bytes, tx.statistics().cumulative().bytes);
-    EXPECT_EQ(tx.statistics().cumulative().bytes, std::uint64_t{tx.sequence()} * 4096);
-    EXPECT_TRUE(rxEvents.errors().empty());
+    // One packet per send with a delay; at full rate many packets per send, where a stop falls
+    // inside a packet that is still finished.
+    for (const int delay : {1, 0}) {
+        const int port = freeLoopbackPort(SOCK_STREAM);
+        Events rxEvents, txEvents;
+        ReceiveRun rx(rxEvents.sink());
+        TransmitRun tx(txEvents.sink());
+        ASSERT_TRUE(rx.start(settingsFor(TestMode::Stream, port, 4000)));
+        ASSERT_TRUE(tx.start(settingsFor(TestMode::Stream, port, 4000), {"127.0.0.1", delay, 0, 65}));
+        ASSERT_TRUE(txEvents.waitFor(RunEvent::Kind::Started));
+        EXPECT_EQ(txEvents.textOf(RunEvent::Kind::Started), " 127.0.0.1");
+        EXPECT_EQ(tx.state(), RunState::Sending);
+        ASSERT_TRUE(rxEvents.waitFor(RunEvent::Kind::Started));
+        EXPECT_EQ(rxEvents.textOf(RunEvent::Kind::Started), " 127.0.0.1");
+        ASSERT_TRUE(eventually([&] { return rx.statistics().cumulative().bytes >= 40000; }));
+        EXPECT_EQ(rx.state(), RunState::Listening);  // the stream receiver stays Listening
+        tx.stop();
+        ASSERT_TRUE(rxEvents.waitFor(RunEvent::Kind::Ended));
+        rx.stop();
+        EXPECT_EQ(rx.statistics().cumulative().bytes, tx.statistics().cumulative().bytes) << "delay " << delay;
+        EXPECT_EQ(tx.statistics().cumulative().bytes, std::uint64_t{tx.sequence()} * 4000) << "delay " << delay;
+        EXPECT_TRUE(rxEvents.errors().empty());
+    }
 }
 
 TEST(ReceiveRun, StopEndsAnIdleRunAndThePortIsFreeAgain) {
