@@ -54,9 +54,9 @@ std::string usage() {
            "                          mac: the size includes 42 bytes of MAC, IP and UDP headers\n"
            "  --fill BYTE             tx fill byte 0 to 255, -1 or 256 for random bytes [" +
            std::to_string(d.tx.pktFill) + "]\n"
-           "  --delay MS              tx pause after every burst, in milliseconds [" + std::to_string(d.tx.pktDelay) +
-           "]\n"
-           "  --burst N               tx packets between pauses, less one [" + std::to_string(d.tx.pktBurst) + "]\n"
+           "  --delay MS              tx pause after every burst, in milliseconds; 0 never pauses [" +
+           std::to_string(d.tx.pktDelay) + "]\n"
+           "  --burst N               a burst is N + 1 packets [" + std::to_string(d.tx.pktBurst) + "]\n"
            "  --duration SECONDS      how long the run lasts, 0 until interrupted [" +
            std::to_string(d.durationSeconds) + "]\n"
            "  --quiet                 print only the summary [off]\n"
