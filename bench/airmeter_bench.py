@@ -102,7 +102,7 @@ def udp_airmeter(cli):
     sent, good, lost = tx["sequence"], rx["packets"], rx["lost"]
     tail = sent - rx["next_expected"]  # sent after the last datagram that arrived
     return {"received_pps": good / seconds, "lost": lost + tail, "sent": sent,
-            "exact": good + lost + tail == sent and rx["oversized"] == 0}
+            "exact": good + lost + tail == sent and rx.get("oversized", 0) == 0}
 
 
 def stream_iperf3():

@@ -18,7 +18,7 @@ constexpr int kNoTimeout = -1;
 constexpr int kRetryMs = 200;
 constexpr int kReceiveSocketBuffer = 4 * 1024 * 1024;
 // A stream keeps no packet boundaries, so it is read in large pieces: fewer calls, and fewer
-// acknowledgements for the sender to process (on loopback 1 MiB reads cost about a quarter less
+// acknowledgements for the sender to process (on loopback 1 MiB reads cost about a fifth less
 // processor time per byte than 128 KiB ones). Each call still counts as one packet.
 constexpr std::size_t kStreamReadSize = 1024 * 1024;
 
