@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "caption_room.h"
 #include "c_listing.h"
 #include "ini_listing.h"
 #include "listing_files.h"
@@ -88,8 +89,7 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
     closebtn->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     closebtn->setToolTip("Close");
     connect(closebtn, &QToolButton::clicked, this, &QWidget::close);
-    for (QPushButton* b : {savebtn, restoreBtn})
-        b->setMinimumWidth(b->sizeHint().width() + 2 * b->fontMetrics().averageCharWidth());  // room around the caption
+    for (QPushButton* b : {savebtn, restoreBtn}) giveCaptionRoom(b);
     for (QWidget* w : {static_cast<QWidget*>(refreshChk_), static_cast<QWidget*>(savebtn),
                        static_cast<QWidget*>(restoreBtn)})
         buttons->addWidget(w);

@@ -20,6 +20,8 @@
 #include <QVBoxLayout>
 #include <unistd.h>
 
+#include "caption_room.h"
+
 namespace kestview {
 
 namespace {
@@ -196,7 +198,7 @@ QWidget* MainFrm::buildPanel() {
         b = new QPushButton(QString::fromLatin1(caption));
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoFillBackground(true);
-        b->setMinimumWidth(b->sizeHint().width() + 2 * b->fontMetrics().averageCharWidth());  // room around the caption
+        giveCaptionRoom(b);
         g->addWidget(b, row, col);
     };
     button(ContTxBtn_, "ContTxBtn", "Continuous Tx", 0, 0);

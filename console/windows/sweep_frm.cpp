@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "caption_room.h"
 #include "console.h"
 #include "fixed_pitch_font.h"
 #include "record_objects.h"
@@ -24,6 +25,7 @@ SweepFrm::SweepFrm(Console& console, QWidget* parent) : QWidget(parent, Qt::Wind
     sweepLst_->setMinimumSize(520, QFontMetrics(sweepLst_->font()).height() * 31 + 2 * sweepLst_->frameWidth());
     auto* updateCmd = new QPushButton(QStringLiteral("Update Sweep Results"));
     updateCmd->setObjectName(QStringLiteral("UpdateCmd"));
+    giveCaptionRoom(updateCmd);
     auto* exitCmd = new QPushButton(QStringLiteral("EXIT"));
     exitCmd->setObjectName(QStringLiteral("ExitCmd"));
     auto* buttons = new QHBoxLayout;
