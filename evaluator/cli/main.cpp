@@ -6,6 +6,7 @@
 #include <iostream>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <thread>
 #include <variant>
 
@@ -55,6 +56,10 @@ void printFigures(RunState state, const StatisticsSnapshot& s, bool receive, boo
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(cli::kUsage, stdout);
+        return 0;
+    }
     const auto parsed = cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<std::string>(&parsed)) {
         std::fprintf(stderr, "airmeter-cli: %s\n%s", error->c_str(), cli::kUsage);
