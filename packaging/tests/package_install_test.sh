@@ -44,7 +44,9 @@ expected_depends=(
     "python3-oleaut|python3 (>= "
 )
 packages=(orudirezo vireo-bench python3-oleaut)
-if [ -x "$build/bin/kestview" ]; then
+gui=false
+grep -q '^set(CPACK_COMPONENTS_ALL ".*kestview' "$build/CPackConfig.cmake" && gui=true
+if $gui; then
     packages+=(kestview airmeter)
     expected_depends+=(
         "kestview|orudirezo (= "
@@ -76,7 +78,7 @@ installed=(
     "$lib/libfarlink.so" "$lib/libfarlink_provider.so"
     "$root/usr/share/oru/benches/default.json" "$root/usr/share/oru/instruments/hp438a.json"
     "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py")
-if [ -x "$build/bin/kestview" ]; then
+if $gui; then
     installed+=("$root/usr/bin/kestview" "$root/usr/bin/Airmeter" "$root/usr/bin/airmeter-cli"
         "$root/usr/share/applications/kestview.desktop" "$root/usr/share/applications/airmeter.desktop"
         "$root/usr/share/icons/hicolor/scalable/apps/kestview.svg"
