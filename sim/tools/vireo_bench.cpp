@@ -38,7 +38,10 @@ std::string hex(unsigned v, int width) {
 void showAdapter(const BenchSpec& bench, const AdapterSpec& a) {
     std::cout << "adapter " << a.key << "  service " << a.service << "  \"" << a.driverDesc << "\"\n";
     std::string mac;
-    for (BYTE b : a.mac) mac += (mac.empty() ? "" : ":") + hex(b, 2);
+    for (BYTE b : a.mac) {
+        if (!mac.empty()) mac += ':';
+        mac += hex(b, 2);
+    }
     std::cout << "  driver version " << (a.driverVersion >> 16) << "." << (a.driverVersion & 0xFFFF) << ", MAC " << mac
               << "\n";
     if (!a.vireo) {
