@@ -2,8 +2,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 
 #include "cmds_frm.h"
+#include "MFGTestFrm.h"
+#include "headless_run.h"
 #include "main_frm.h"
 #include "rid_form.h"
 #include "sweep_frm.h"
@@ -13,6 +18,9 @@
 #include "oleaut/objbase.h"
 
 int main(int argc, char** argv) {
+    // The headless manufacturing test needs no display (its report still renders).
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--mfgtest") == 0 && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestview"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
@@ -30,6 +38,7 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Write every trace line, with its level, to FILE."), QStringLiteral("FILE"));
     parser.addOption(timeScale);
     parser.addOption(trace);
+    kestview::mfgtest::addHeadlessOptions(parser);
     parser.process(app);
 
     bool ok = false;
@@ -56,6 +65,19 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
+        kestview::instruments::TestEquipment equipment([&console](const std::string& text) {
+            console.setError(QString::fromStdString(text));
+        });
+        if (kestview::mfgtest::headlessRequested(parser)) {
+            QString error;
+            const auto options = kestview::mfgtest::headlessOptions(parser, error);
+            if (!options) std::fprintf(stderr, "kestview: %s\n", qPrintable(error));
+            status = options ? kestview::mfgtest::runHeadless(console, equipment, *options, std::cout, std::cerr)
+                             : kestview::mfgtest::kExitSetUp;
+            console.releaseAll();
+            CoUninitialize();  // the collection and every object were released above
+            return status;
+        }
         // Each window opens on its own, owned by the main window, and deletes itself on close.
         kestview::WindowOpeners openers;
         openers.recordBrowser = [](kestview::Console& c) { (new kestview::RidForm(c, c.mainWindow()))->show(); };
@@ -64,6 +86,17 @@ int main(int argc, char** argv) {
         openers.sweepResults = [](kestview::Console& c) { (new kestview::SweepFrm(c, c.mainWindow()))->show(); };
         openers.alderEditor = [](kestview::Console& c) { (new kestview::alderfrm(c, c.mainWindow()))->show(); };
         openers.birchEditor = [](kestview::Console& c) { (new kestview::birchfrm(c, c.mainWindow()))->show(); };
+        openers.initTestEquip = [&equipment](kestview::Console& c) {
+            equipment.initTestEquip();
+            c.PowerMeterOk = equipment.PowerMeterOk;
+            c.AnalyzerOk = equipment.AnalyzerOk;
+        };
+        // The test window shows the main window again when it closes.
+        openers.mfgTest = [&equipment](kestview::Console& c) {
+            auto* main = qobject_cast<kestview::MainFrm*>(c.mainWindow());
+            (new kestview::mfgtest::MFGTestFrm(c, equipment, [main] { if (main) main->parseMacAddr(); }, c.mainWindow()))
+                ->show();
+        };
         kestview::MainFrm window(console, std::move(openers));
         window.show();
         status = QApplication::exec();

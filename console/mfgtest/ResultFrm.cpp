@@ -19,15 +19,10 @@
 #include "output_files.h"
 #include "report_printer.h"
 #include "result_report.h"
+#include "run_outputs.h"
 #include "console_ports.h"
 
 namespace kestview::mfgtest {
-
-namespace {
-
-QString nowText() { return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat); }
-
-}  // namespace
 
 ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QString macText, QString formattedMac, QWidget* parent)
     : QDialog(parent), c_(console), run_(run), macText_(std::move(macText)), formattedMac_(std::move(formattedMac)) {
@@ -68,9 +63,7 @@ ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QString macText, 
     resize(1400, 900);
 
     // Load: the report, then the listing.
-    ReportInputs in{macText_.toStdString(), c_.SerialNo.toStdString(), run_.testSeconds, nowText().toStdString(),
-                    QLocale::system().decimalPoint().at(0).toLatin1()};
-    for (const auto& line : buildReport(run_.rows, in)) lines_ << QString::fromStdString(line);
+    lines_ = resultReportLines(macText_, c_.SerialNo, run_);
     list_->addItems(lines_);
     writeListingOnLoad();
 }
@@ -79,7 +72,7 @@ ResultFrm::~ResultFrm() = default;
 
 QByteArray ResultFrm::listingText(const QString& fileName) const {
     const auto text = buildMfgListing(run_.rows, {c_.SerialNo.toStdString(), formattedMac_.toStdString(),
-                                                  nowText().toStdString(), fileName.toStdString()});
+                                                  generatedText().toStdString(), fileName.toStdString()});
     return text ? QByteArray::fromStdString(*text) : QByteArray();
 }
 

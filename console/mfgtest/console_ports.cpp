@@ -1,6 +1,9 @@
 #include "console_ports.h"
 
+#include <QPalette>
+#include <QRadioButton>
 #include <QString>
+#include <cmath>
 
 #include "automation_error.h"
 #include "firmware_objects.h"
@@ -34,6 +37,64 @@ void ConsoleAdapterPort::setChannel(int channel) { must(c_.VireoObj.setChannel(c
 void ConsoleAdapterPort::continuousTx(int pattern) { must(c_.VireoObj.continuousTx(pattern), "ContinuousTx"); }
 void ConsoleAdapterPort::stopTest() { c_.VireoObj.stopTest(); }
 void ConsoleAdapterPort::restartTX() { c_.restartTX(); }
+
+void ConsoleTestHost::waitSecs(double seconds) { c_.waitSecs(float(seconds)); }
+bool ConsoleTestHost::testing() const { return c_.TestingFlag; }
+void ConsoleTestHost::setTesting(bool on) { c_.TestingFlag = on; }
+double ConsoleTestHost::timeOfDay() { return c_.clock().timer(); }
+
+namespace {
+
+QRadioButton* radioOpt(Console& c, int channel) {
+    QWidget* main = c.mainWindow();
+    return main ? main->findChild<QRadioButton*>(QStringLiteral("RadioOpt(%1)").arg(channel)) : nullptr;
+}
+
+}  // namespace
+
+double ConsoleTestHost::channelFrequencyHz(int channel) {
+    if (QRadioButton* o = radioOpt(c_, channel)) {
+        const QString caption = o->toolTip().isEmpty() ? o->text() : o->toolTip();
+        return std::strtod(caption.toLatin1().constData(), nullptr) * 1e6;
+    }
+    return (channel == 14 ? 2484.0 : 2407.0 + 5.0 * channel) * 1e6;
+}
+
+void ConsoleTestHost::toggleAllowedChannel(int) {}
+
+void ConsoleTestHost::markChannel(int channel) {
+    if (QRadioButton* o = radioOpt(c_, channel)) {
+        QPalette p = o->palette();
+        p.setColor(QPalette::Window, QColor(255, 255, 128));
+        o->setPalette(p);
+        o->repaint();
+    }
+}
+
+// Back to the option's normal look: black text on the window's own background.
+void ConsoleTestHost::resetChannelColours() {
+    for (int ch = 1; ch <= 14; ++ch) {
+        QRadioButton* o = radioOpt(c_, ch);
+        if (!o) continue;
+        QPalette p = o->palette();
+        p.setColor(QPalette::Window, o->parentWidget() ? o->parentWidget()->palette().color(QPalette::Window)
+                                                         : QPalette().color(QPalette::Window));
+        p.setColor(QPalette::WindowText, QColor(0, 0, 0));
+        o->setPalette(p);
+    }
+}
+
+bool ConsoleTestHost::statusTimerEnabled() { return c_.refreshTimer().isActive(); }
+void ConsoleTestHost::setStatusTimerEnabled(bool on) {
+    if (on) c_.refreshTimer().start();
+    else c_.refreshTimer().stop();
+}
+
+void ConsoleTestHost::message(const std::string& text, const std::string& title, bool critical) {
+    c_.dialogs().message(parent_, q(text), q(title), critical ? Dialogs::Icon::Critical : Dialogs::Icon::None);
+}
+
+void ConsoleTestHost::reportError(const std::string& text) { c_.setError(q(text)); }
 
 ConsolePdaPort::ConsolePdaPort(Console& console) : pda_(console.VireoObj.pda()) {}
 bool ConsolePdaPort::retrieve() { return pda_.retrieve(); }
