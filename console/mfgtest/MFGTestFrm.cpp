@@ -96,7 +96,7 @@ QWidget* MFGTestFrm::buildCommands() {
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(QString::fromLatin1(captions[i]));
         b->setObjectName(indexed("TestCmd", i));
-        b->setMinimumHeight(36);
+        b->setMinimumSize(210, 36);
         connect(b, &QPushButton::clicked, this, [this, i] { TestCmd_Click(i); });
         TestCmd_[i] = b;
         v->addWidget(b);
@@ -184,8 +184,8 @@ QWidget* MFGTestFrm::buildEntryFields() {
     auto* list = new QListWidget;
     list->setObjectName(QStringLiteral("DefaultLst"));
     for (int ch = 1; ch <= 14; ++ch) list->addItem(QString::number(ch));
-    list->setMaximumWidth(70);
     (new QVBoxLayout(defaults))->addWidget(list);
+    defaults->setFixedWidth(90);
     g->addWidget(defaults, 0, 1, 3, 1);
 
     auto supplier = [](const QString& title, const QString& prefix) {

@@ -62,8 +62,9 @@ private:
 
 bool isSpectralMaskBaseband(const QString& hex) { return hex == "10" || hex == "11" || hex == "13" || hex == "30"; }
 
-// The adapter as the main window opens it; false with the reason in `why`.
-bool openAdapter(Console& c, const QString& key, std::string& why) {
+}  // namespace
+
+bool openAdapterForTest(Console& c, const QString& key, std::string& why) {
     try {
         if (!c.AdaptersObj) c.AdaptersObj = createLocalAdapters();
         c.AdapterKey = key;
@@ -90,8 +91,6 @@ bool openAdapter(Console& c, const QString& key, std::string& why) {
     }
     return true;
 }
-
-}  // namespace
 
 void addHeadlessOptions(QCommandLineParser& parser) {
     parser.addOptions({kMfgTest, kAdapter, kOffset, kReport, kJson, kStore, kImage});
@@ -130,7 +129,7 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
         return kExitSetUp;
     }
     std::string why;
-    if (!openAdapter(c, o.adapterKey, why)) {
+    if (!openAdapterForTest(c, o.adapterKey, why)) {
         err << "kestview: " << why << std::endl;
         return kExitSetUp;
     }

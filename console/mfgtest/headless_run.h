@@ -28,6 +28,10 @@ bool headlessRequested(const QCommandLineParser& parser);
 // The options of a parsed command line; nullopt with `error` set when they do not fit together.
 std::optional<HeadlessOptions> headlessOptions(const QCommandLineParser& parser, QString& error);
 
+// Opens the adapter with this key as the main window does (a local collection when the console
+// has none) and checks that it has a baseband the test is for; false with the reason in `why`.
+bool openAdapterForTest(Console& console, const QString& key, std::string& why);
+
 // Initialises the instruments, opens the adapter and runs the test; returns the exit status.
 int runHeadless(Console& console, instruments::TestEquipment& equipment, const HeadlessOptions& options,
                 std::ostream& out, std::ostream& err);
