@@ -316,9 +316,11 @@ void MFGTestFrm::spectralMaskTest() {
 }
 
 void MFGTestFrm::showResults(const MaskTestRun& run) {
+    c_.TestData = run.rows;
     ResultFrm results(c_, run, c_.macText(), formattedMac(c_), this);
     results.exec();
     if (results.storeAttempted()) store_ = results.storeOutcome();
+    c_.TestData = {};  // the results window releases the rows when it unloads
 }
 
 void MFGTestFrm::closeEvent(QCloseEvent* event) {
