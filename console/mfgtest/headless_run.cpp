@@ -85,7 +85,7 @@ bool openAdapterForTest(Console& c, const QString& key, std::string& why) {
         return false;
     }
     if (!isSpectralMaskBaseband(c.BbpTypeHex)) {
-        why = "adapter " + key.toStdString() + " has a " + bbpModelName(c.BbpTypeHex).toStdString() +
+        why = "adapter " + key.toStdString() + " has the " + bbpModelName(c.BbpTypeHex).toStdString() +
               " baseband: the spectral mask test needs a Birch or Cedar baseband";
         return false;
     }
