@@ -1,6 +1,6 @@
 #include "console_ports.h"
 
-#include <QPalette>
+#include <QColor>
 #include <QRadioButton>
 #include <QString>
 #include <cmath>
@@ -62,11 +62,21 @@ double ConsoleTestHost::channelFrequencyHz(int channel) {
 
 void ConsoleTestHost::toggleAllowedChannel(int) {}
 
+// The main window keeps each channel option's colours as properties and paints them through the
+// option's style sheet; the test sets the same properties.
+static void restyle(QRadioButton* o) {
+    const QColor background = o->property("optionBackground").value<QColor>();
+    const QColor text = o->property("optionText").value<QColor>();
+    QString rules;
+    if (background.isValid()) rules += QStringLiteral(" background-color: %1;").arg(background.name());
+    if (text.isValid()) rules += QStringLiteral(" color: %1;").arg(text.name());
+    o->setStyleSheet(rules.isEmpty() ? QString() : QStringLiteral("QRadioButton {%1 }").arg(rules));
+}
+
 void ConsoleTestHost::markChannel(int channel) {
     if (QRadioButton* o = radioOpt(c_, channel)) {
-        QPalette p = o->palette();
-        p.setColor(QPalette::Window, QColor(255, 255, 128));
-        o->setPalette(p);
+        o->setProperty("optionBackground", QColor(255, 255, 128));
+        restyle(o);
         o->repaint();
     }
 }
@@ -74,13 +84,11 @@ void ConsoleTestHost::markChannel(int channel) {
 // Back to the option's normal look: black text on the window's own background.
 void ConsoleTestHost::resetChannelColours() {
     for (int ch = 1; ch <= 14; ++ch) {
-        QRadioButton* o = radioOpt(c_, ch);
-        if (!o) continue;
-        QPalette p = o->palette();
-        p.setColor(QPalette::Window, o->parentWidget() ? o->parentWidget()->palette().color(QPalette::Window)
-                                                         : QPalette().color(QPalette::Window));
-        p.setColor(QPalette::WindowText, QColor(0, 0, 0));
-        o->setPalette(p);
+        if (QRadioButton* o = radioOpt(c_, ch)) {
+            o->setProperty("optionBackground", QColor());
+            o->setProperty("optionText", QColor(0, 0, 0));
+            restyle(o);
+        }
     }
 }
 
