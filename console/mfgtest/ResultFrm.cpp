@@ -149,23 +149,16 @@ void ResultFrm::flashTestResults() {
                "FLASH TEST RESULTS", Dialogs::Icon::Question, Dialogs::Buttons::YesNo});
     if (answer != Dialogs::Answer::Yes) return;
     storeAttempted_ = true;
-    try {
-        ConsolePdaPort pda(c_);
-        store_ = storeProductionData(run_.rows, pda);
-        if (store_.pdaStored && !c_.FlashImageFile.isEmpty()) {
-            ConsoleFirmwarePort firmware(c_);
-            progress_->setRange(0, std::max(1, firmware.totalImageBlocks()));
+    store_ = storeInAdapter(
+        c_, run_.rows, c_.FlashImageFile.toStdString(),
+        [this](long n, long, long) {
+            if (progress_->maximum() < n) progress_->setMaximum(int(n));
+            progress_->setValue(int(n));
+        },
+        [this](int blocks) {
+            progress_->setRange(0, std::max(1, blocks));
             progress_->setVisible(true);
-            flashStationImage(c_.FlashImageFile.toStdString(), firmware,
-                              [this](long n, long, long) {
-                                  if (progress_->maximum() < n) progress_->setMaximum(int(n));
-                                  progress_->setValue(int(n));
-                              },
-                              store_);
-        }
-    } catch (const std::exception& e) {
-        store_.failure = e.what();
-    }
+        });
     progress_->setVisible(false);
     QString text;
     for (const auto& step : store_.steps) text += QString::fromStdString(step) + "\n";

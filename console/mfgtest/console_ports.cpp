@@ -143,4 +143,22 @@ std::string ConsoleFirmwarePort::runningFileNames() {
 }
 int ConsoleFirmwarePort::runningBuild() { return c_.RidsObj.item(QStringLiteral("fffe")).getAsInteger(1); }
 
+StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
+                            const std::function<void(long, long, long)>& progress,
+                            const std::function<void(int)>& imageBlocks) {
+    StoreOutcome outcome;
+    try {
+        ConsolePdaPort pda(console);
+        outcome = storeProductionData(rows, pda);
+        if (outcome.pdaStored && !imagePath.empty()) {
+            ConsoleFirmwarePort firmware(console);
+            if (imageBlocks) imageBlocks(firmware.totalImageBlocks());
+            flashStationImage(imagePath, firmware, progress, outcome);
+        }
+    } catch (const std::exception& e) {
+        outcome.failure = e.what();
+    }
+    return outcome;
+}
+
 }  // namespace kestview::mfgtest

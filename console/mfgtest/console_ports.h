@@ -87,4 +87,11 @@ private:
     Firmware firmware_;
 };
 
+// "Flash Test Results" on the open adapter: the rows into its production data area, then, when
+// `imagePath` is given, the station image plugged and downloaded. A failed call ends it with the
+// reason in the outcome's failure.
+StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
+                            const std::function<void(long, long, long)>& progress = {},
+                            const std::function<void(int)>& imageBlocks = {});
+
 }  // namespace kestview::mfgtest

@@ -155,16 +155,7 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
             }
         }
         if (!o.store) return;
-        try {
-            ConsolePdaPort pda(c);
-            store = storeProductionData(run.rows, pda);
-            if (store.pdaStored && !o.imageFile.isEmpty()) {
-                ConsoleFirmwarePort firmware(c);
-                flashStationImage(o.imageFile.toStdString(), firmware, {}, store);
-            }
-        } catch (const std::exception& e) {
-            store.failure = e.what();
-        }
+        store = storeInAdapter(c, run.rows, o.imageFile.toStdString());
         for (const auto& step : store.steps) out << step << std::endl;
         if (store.failure.empty()) {
             out << "The test results are stored in the adapter." << std::endl;

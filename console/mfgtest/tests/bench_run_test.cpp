@@ -11,6 +11,8 @@
 
 #include "bench_fixture.h"
 #include "console_ports.h"
+#include "firmware_objects.h"
+#include "vireo_object.h"
 #include "headless_run.h"
 #include "instrument_port.h"
 #include "mask_test.h"
@@ -30,11 +32,12 @@ int countRowLines(const std::string& out) {
     return n;
 }
 
-TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskAndWritesReportAndRecord) {
+TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskStoresAndWritesReportAndRecord) {
     HeadlessOptions o;
     o.adapterKey = kCedarKey;
     o.reportPdf = workDir() + "/report.pdf";
     o.jsonFile = workDir() + "/run.json";
+    o.store = true;
     std::ostringstream out, err;
     ASSERT_EQ(runHeadless(console(), equipment(), o, out, err), kExitPassed) << out.str() << err.str();
     EXPECT_EQ(countRowLines(out.str()), 33) << out.str();
@@ -48,7 +51,7 @@ TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskAndWritesReportAndReco
     const auto doc = nlohmann::json::parse(json.readAll().toStdString());
     EXPECT_EQ(doc["result"], "pass");
     EXPECT_EQ(doc["maskOffsetDb"], 28.0);
-    EXPECT_EQ(doc["storedInAdapter"], false);
+    EXPECT_EQ(doc["storedInAdapter"], true);
     EXPECT_EQ(QDir(dataHome() + "/oru/results").entryList({"*.json"}).size(), 1);
     const auto& rows = doc["rows"];
     ASSERT_EQ(rows.size(), 33u);
@@ -65,6 +68,18 @@ TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskAndWritesReportAndReco
         }
         // The narrow filter of the JPN pass lets the transmitter run hotter.
         EXPECT_GT(double(row(16 + ch)["outputPowerDbm"]), double(row(ch)["outputPowerDbm"])) << "channel " << ch;
+    }
+    // Stored: the adapter's records 0900 and 0901 hold the set points and integrators, low byte first.
+    PDA pda = console().VireoObj.pda();
+    ASSERT_TRUE(pda.retrieve());
+    const auto setPoints = pda.item("0900").pdr(), integrators = pda.item("0901").pdr();
+    ASSERT_EQ(setPoints.size(), 60u);
+    ASSERT_EQ(integrators.size(), 66u);
+    for (int i = 1; i <= 33; ++i) {
+        if (i <= 30) {
+            EXPECT_EQ(setPoints[2 * (i - 1)], int(row(i)["setPoint"]) & 0xFF) << i;
+        }
+        EXPECT_EQ(integrators[2 * (i - 1)], int(row(i)["integrator"]) & 0xFF) << i;
     }
     EXPECT_EQ(row(1)["tag"], "US    Ch01");
     EXPECT_EQ(row(17)["tag"], "JPN   Ch01");
