@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -142,8 +143,15 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
         }
         return false;
     });
+    control<QCheckBox>("Check1")->click();  // the analyzer's reference level first
+    EXPECT_TRUE(form_->referenceFlag());
     cmd(0)->click();
     EXPECT_TRUE(resultsShown);
+    const auto analyzer = gateway().received(testing::kAnalyzerAddress);
+    auto first = [&](const char* prefix) {
+        return std::find_if(analyzer.begin(), analyzer.end(), [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_LT(first("RL -25"), first("TITLE@Testing US CH01"));
     EXPECT_TRUE(form_->lastTest().passed);
     EXPECT_EQ(titles(), QStringList{"TEST SUCCESSFUL"});
     EXPECT_EQ(cmd(5)->text(), "Exit Testing");
