@@ -118,6 +118,8 @@ bool MaskTest::sweepsAndRows() {
     run_.rows[15]->dataTag = "ETSI Ch01  ";
     run_.rows[16] = *run_.rows[13];
     run_.rows[16]->dataTag = "ETSI Ch13 ";
+    host_.rowRecorded(15, *run_.rows[15]);
+    host_.rowRecorded(16, *run_.rows[16]);
     count = 16;
     adapter_.writeRegister(filterRegister_, adapter_.readRegister(filterRegister_) | setBit);
     if (!RunChannelSweep(count, "JPN  ")) return false;
