@@ -308,9 +308,10 @@ void MFGTestFrm::spectralMaskTest() {
                             MaskOffSettxt_->text().toStdString(), c_.MaskOffset,
                             [this](const MaskTestRun& run) { showResults(run); });
     TestCmd_[3]->setEnabled(true);
-    if (!last_.passed) return;  // stopped or failed: no record of it
+    if (!last_.run.completed) return;  // stopped or broken off: no record of it
     QString error;
-    if (writeRunRecord(c_, last_.run, {started, QDateTime::currentDateTime(), true, store_ ? &*store_ : nullptr}, error)
+    if (writeRunRecord(c_, last_.run, {started, QDateTime::currentDateTime(), last_.passed, store_ ? &*store_ : nullptr},
+                       error)
             .isEmpty())
         c_.setError(error);
 }

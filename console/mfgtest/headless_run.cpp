@@ -155,6 +155,10 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
             }
         }
         if (!o.store) return;
+        if (!run.rowsAboveMask.empty()) {
+            out << "Not stored in the adapter: the test failed." << std::endl;
+            return;
+        }
         store = storeInAdapter(c, run.rows, o.imageFile.toStdString());
         for (const auto& step : store.steps) out << step << std::endl;
         if (store.failure.empty()) {
@@ -167,7 +171,7 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
     const OperationalTestResult result =
         OperationalTest(adapter, instruments, host, true, true, o.offsetText.toStdString(), c.MaskOffset, results);
     if (!result.run.failure.empty()) err << "kestview: " << result.run.failure << std::endl;
-    if (!result.passed) return kExitFailed;
+    if (!result.run.completed) return kExitFailed;
 
     QString error;
     const QString path = writeRunRecord(c, result.run, {started, QDateTime::currentDateTime(), result.passed,
@@ -178,7 +182,7 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
         return kExitFailed;
     }
     out << "Results record: " << path.toStdString() << std::endl;
-    return outputsDone ? kExitPassed : kExitFailed;
+    return result.passed && outputsDone ? kExitPassed : kExitFailed;
 }
 
 }  // namespace kestview::mfgtest

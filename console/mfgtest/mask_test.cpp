@@ -57,6 +57,13 @@ MaskTest::MaskTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, M
     run_.maskOffset = maskOffset;
 }
 
+std::vector<int> rowsAboveMask(const TestRows& rows, double maskOffset) {
+    std::vector<int> above;
+    for (int i = 1; i <= 30; ++i)
+        if (rows[i] && rows[i]->firstLobe > -maskOffset) above.push_back(i);
+    return above;
+}
+
 bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showResults) {
     run_.rows = TestRows{};
     run_.stopped = false;
@@ -98,6 +105,8 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
     if (elapsed < 0) elapsed += 86400;  // the test ran past midnight
     run_.testSeconds = elapsed;
     host_.resetChannelColours();
+    run_.rowsAboveMask = rowsAboveMask(run_.rows, run_.maskOffset);
+    run_.completed = true;
     if (showResults) showResults(run_);
     try {
         adapter_.resetPhy();
@@ -105,6 +114,15 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
         host_.reportError(std::string("ResetPhy failed: ") + e.what());
     }
     host_.setStatusTimerEnabled(timerWasOn);
+    if (!run_.rowsAboveMask.empty()) {
+        std::string list;
+        for (int row : run_.rowsAboveMask) {
+            if (!list.empty()) list += ", ";
+            list += std::to_string(row);
+        }
+        host_.reportError("First sidelobe above the mask limit in rows " + list);
+        return false;
+    }
     return true;
 }
 
