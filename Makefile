@@ -1,13 +1,14 @@
 # Entry points: `make run` starts the console on the simulated bench, `make test` runs the suite,
-# `make fuzz` runs the fuzz targets.
+# `make fuzz` runs the fuzz targets, `make packages` makes the Debian packages.
 PYTHON      := /usr/bin/python3
 BUILD       ?= build
 TEST_BUILD  ?= build-test
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD  ?= build-fuzz
+RELEASE_BUILD ?= build-release
 CMAKE_FLAGS := -G Ninja -DPython3_EXECUTABLE=$(PYTHON)
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz packages clean
 
 all: build
 
@@ -40,5 +41,11 @@ bench: deps
 fuzz: deps
 	@scripts/run-fuzz $(FUZZ_BUILD)
 
+# A release build and its Debian packages in $(RELEASE_BUILD)/packages.
+packages: deps
+	@cmake -S . -B $(RELEASE_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE_BUILD)
+	@cd $(RELEASE_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

@@ -21,3 +21,19 @@ function(oru_add_gtest name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+
+# oru_sanitizer_preload(VAR): in a sanitizer build, the sanitizer runtimes (colon-separated) that a
+# program not built with them (the Python interpreter) preloads to run the build's libraries;
+# empty otherwise.
+function(oru_sanitizer_preload var)
+  set(preload "")
+  if(ORU_SANITIZE)
+    foreach(runtime libasan.so libubsan.so)
+      execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+                      OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+      list(APPEND preload ${path})
+    endforeach()
+    list(JOIN preload ":" preload)
+  endif()
+  set(${var} "${preload}" PARENT_SCOPE)
+endfunction()

@@ -97,6 +97,10 @@ def serial_text(record_bytes):
 
 
 def build_tool(name):
-    """A program of the build that holds this oleaut module (bin/ beside python/), or None."""
-    tool = pathlib.Path(oleaut.__file__).resolve().parent.parent / "bin" / name
-    return tool if tool.exists() else None
+    """A program of the build or installation that holds this oleaut module, or None: bin/ beside
+    python/ in a build, <prefix>/bin for <prefix>/lib/python3/dist-packages when installed."""
+    module = pathlib.Path(oleaut.__file__).resolve()
+    for prefix in (module.parent.parent, module.parents[3] if len(module.parents) > 3 else None):
+        if prefix is not None and (prefix / "bin" / name).exists():
+            return prefix / "bin" / name
+    return None

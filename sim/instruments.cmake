@@ -11,4 +11,4 @@ oru_add_gtest(vireobench_instrument_tests
   LIBS vireobench vireobench_testing nlohmann_json::nlohmann_json)
 target_include_directories(vireobench_instrument_tests PRIVATE src)
 
-install(DIRECTORY instruments/ DESTINATION share/oru/instruments FILES_MATCHING PATTERN "*.json")
+install(DIRECTORY instruments/ DESTINATION ${ORU_INSTALL_DATADIR}/instruments COMPONENT bench FILES_MATCHING PATTERN "*.json")

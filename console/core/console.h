@@ -83,7 +83,7 @@ public:
     QString ConfigFolder;
     bool TestingFlag = false;
     double MaskOffset = 0;
-    std::array<clsTestData, 34> TestData{};  // rows 1 to 33; element 0 is not used
+    TestRows TestData;  // rows 1 to 33 of the last completed test; element 0 is not used
     QString FlashImageFile;  // the station image "Flash Test Results" downloads, once chosen
 
     // ---- Shared helpers --------------------------------------------------------------------

@@ -2,12 +2,20 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 
+#include "MFGTestFrm.h"
+#include "headless_run.h"
 #include "main_frm.h"
 #include "oleaut/objbase.h"
 #include "window_openers.h"
 
 int main(int argc, char** argv) {
+    // The headless manufacturing test needs no display (its report still renders).
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--mfgtest") == 0 && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestview"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
@@ -25,6 +33,7 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Write every trace line, with its level, to FILE."), QStringLiteral("FILE"));
     parser.addOption(timeScale);
     parser.addOption(trace);
+    kestview::mfgtest::addHeadlessOptions(parser);
     parser.process(app);
 
     bool ok = false;
@@ -51,7 +60,31 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
+        kestview::instruments::TestEquipment equipment([&console](const std::string& text) {
+            console.setError(QString::fromStdString(text));
+        });
+        if (kestview::mfgtest::headlessRequested(parser)) {
+            QString error;
+            const auto options = kestview::mfgtest::headlessOptions(parser, error);
+            if (!options) std::fprintf(stderr, "kestview: %s\n", qPrintable(error));
+            status = options ? kestview::mfgtest::runHeadless(console, equipment, *options, std::cout, std::cerr)
+                             : kestview::mfgtest::kExitSetUp;
+            console.releaseAll();
+            CoUninitialize();  // the collection and every object were released above
+            return status;
+        }
         kestview::WindowOpeners openers = kestview::consoleWindowOpeners();
+        openers.initTestEquip = [&equipment](kestview::Console& c) {
+            equipment.initTestEquip();
+            c.PowerMeterOk = equipment.PowerMeterOk;
+            c.AnalyzerOk = equipment.AnalyzerOk;
+        };
+        // The test window shows the main window again when it closes.
+        openers.mfgTest = [&equipment](kestview::Console& c) {
+            auto* main = qobject_cast<kestview::MainFrm*>(c.mainWindow());
+            (new kestview::mfgtest::MFGTestFrm(c, equipment, [main] { if (main) main->parseMacAddr(); }, c.mainWindow()))
+                ->show();
+        };
         kestview::MainFrm window(console, std::move(openers));
         window.show();
         status = QApplication::exec();

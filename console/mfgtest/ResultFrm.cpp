@@ -19,15 +19,10 @@
 #include "output_files.h"
 #include "report_printer.h"
 #include "result_report.h"
+#include "run_outputs.h"
 #include "console_ports.h"
 
 namespace kestview::mfgtest {
-
-namespace {
-
-QString nowText() { return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat); }
-
-}  // namespace
 
 ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QString macText, QString formattedMac, QWidget* parent)
     : QDialog(parent), c_(console), run_(run), macText_(std::move(macText)), formattedMac_(std::move(formattedMac)) {
@@ -68,9 +63,7 @@ ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QString macText, 
     resize(1400, 900);
 
     // Load: the report, then the listing.
-    ReportInputs in{macText_.toStdString(), c_.SerialNo.toStdString(), run_.testSeconds, nowText().toStdString(),
-                    QLocale::system().decimalPoint().at(0).toLatin1()};
-    for (const auto& line : buildReport(run_.rows, in)) lines_ << QString::fromStdString(line);
+    lines_ = resultReportLines(macText_, c_.SerialNo, run_);
     list_->addItems(lines_);
     writeListingOnLoad();
 }
@@ -79,7 +72,7 @@ ResultFrm::~ResultFrm() = default;
 
 QByteArray ResultFrm::listingText(const QString& fileName) const {
     const auto text = buildMfgListing(run_.rows, {c_.SerialNo.toStdString(), formattedMac_.toStdString(),
-                                                  nowText().toStdString(), fileName.toStdString()});
+                                                  generatedText().toStdString(), fileName.toStdString()});
     return text ? QByteArray::fromStdString(*text) : QByteArray();
 }
 
@@ -156,23 +149,16 @@ void ResultFrm::flashTestResults() {
                "FLASH TEST RESULTS", Dialogs::Icon::Question, Dialogs::Buttons::YesNo});
     if (answer != Dialogs::Answer::Yes) return;
     storeAttempted_ = true;
-    try {
-        ConsolePdaPort pda(c_);
-        store_ = storeProductionData(run_.rows, pda);
-        if (store_.pdaStored && !c_.FlashImageFile.isEmpty()) {
-            ConsoleFirmwarePort firmware(c_);
-            progress_->setRange(0, std::max(1, firmware.totalImageBlocks()));
+    store_ = storeInAdapter(
+        c_, run_.rows, c_.FlashImageFile.toStdString(),
+        [this](long n, long, long) {
+            if (progress_->maximum() < n) progress_->setMaximum(int(n));
+            progress_->setValue(int(n));
+        },
+        [this](int blocks) {
+            progress_->setRange(0, std::max(1, blocks));
             progress_->setVisible(true);
-            flashStationImage(c_.FlashImageFile.toStdString(), firmware,
-                              [this](long n, long, long) {
-                                  if (progress_->maximum() < n) progress_->setMaximum(int(n));
-                                  progress_->setValue(int(n));
-                              },
-                              store_);
-        }
-    } catch (const std::exception& e) {
-        store_.failure = e.what();
-    }
+        });
     progress_->setVisible(false);
     QString text;
     for (const auto& step : store_.steps) text += QString::fromStdString(step) + "\n";

@@ -1,6 +1,9 @@
 #include "console_ports.h"
 
+#include <QColor>
+#include <QRadioButton>
 #include <QString>
+#include <cmath>
 
 #include "automation_error.h"
 #include "firmware_objects.h"
@@ -34,6 +37,72 @@ void ConsoleAdapterPort::setChannel(int channel) { must(c_.VireoObj.setChannel(c
 void ConsoleAdapterPort::continuousTx(int pattern) { must(c_.VireoObj.continuousTx(pattern), "ContinuousTx"); }
 void ConsoleAdapterPort::stopTest() { c_.VireoObj.stopTest(); }
 void ConsoleAdapterPort::restartTX() { c_.restartTX(); }
+
+void ConsoleTestHost::waitSecs(double seconds) { c_.waitSecs(float(seconds)); }
+bool ConsoleTestHost::testing() const { return c_.TestingFlag; }
+void ConsoleTestHost::setTesting(bool on) { c_.TestingFlag = on; }
+double ConsoleTestHost::timeOfDay() { return c_.clock().timer(); }
+
+namespace {
+
+QRadioButton* radioOpt(Console& c, int channel) {
+    QWidget* main = c.mainWindow();
+    return main ? main->findChild<QRadioButton*>(QStringLiteral("RadioOpt(%1)").arg(channel)) : nullptr;
+}
+
+}  // namespace
+
+double ConsoleTestHost::channelFrequencyHz(int channel) {
+    if (QRadioButton* o = radioOpt(c_, channel)) {
+        const QString caption = o->toolTip().isEmpty() ? o->text() : o->toolTip();
+        return std::strtod(caption.toLatin1().constData(), nullptr) * 1e6;
+    }
+    return (channel == 14 ? 2484.0 : 2407.0 + 5.0 * channel) * 1e6;
+}
+
+void ConsoleTestHost::toggleAllowedChannel(int) {}
+
+// The main window keeps each channel option's colours as properties and paints them through the
+// option's style sheet; the test sets the same properties.
+static void restyle(QRadioButton* o) {
+    const QColor background = o->property("optionBackground").value<QColor>();
+    const QColor text = o->property("optionText").value<QColor>();
+    QString rules;
+    if (background.isValid()) rules += QStringLiteral(" background-color: %1;").arg(background.name());
+    if (text.isValid()) rules += QStringLiteral(" color: %1;").arg(text.name());
+    o->setStyleSheet(rules.isEmpty() ? QString() : QStringLiteral("QRadioButton {%1 }").arg(rules));
+}
+
+void ConsoleTestHost::markChannel(int channel) {
+    if (QRadioButton* o = radioOpt(c_, channel)) {
+        o->setProperty("optionBackground", QColor(255, 255, 128));
+        restyle(o);
+        o->repaint();
+    }
+}
+
+// Back to the option's normal look: black text on the window's own background.
+void ConsoleTestHost::resetChannelColours() {
+    for (int ch = 1; ch <= 14; ++ch) {
+        if (QRadioButton* o = radioOpt(c_, ch)) {
+            o->setProperty("optionBackground", QColor());
+            o->setProperty("optionText", QColor(0, 0, 0));
+            restyle(o);
+        }
+    }
+}
+
+bool ConsoleTestHost::statusTimerEnabled() { return c_.refreshTimer().isActive(); }
+void ConsoleTestHost::setStatusTimerEnabled(bool on) {
+    if (on) c_.refreshTimer().start();
+    else c_.refreshTimer().stop();
+}
+
+void ConsoleTestHost::message(const std::string& text, const std::string& title, bool critical) {
+    c_.dialogs().message(parent_, q(text), q(title), critical ? Dialogs::Icon::Critical : Dialogs::Icon::None);
+}
+
+void ConsoleTestHost::reportError(const std::string& text) { c_.setError(q(text)); }
 
 ConsolePdaPort::ConsolePdaPort(Console& console) : pda_(console.VireoObj.pda()) {}
 bool ConsolePdaPort::retrieve() { return pda_.retrieve(); }
@@ -73,5 +142,23 @@ std::string ConsoleFirmwarePort::runningFileNames() {
     return bytes.mid(2, n).toStdString();
 }
 int ConsoleFirmwarePort::runningBuild() { return c_.RidsObj.item(QStringLiteral("fffe")).getAsInteger(1); }
+
+StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
+                            const std::function<void(long, long, long)>& progress,
+                            const std::function<void(int)>& imageBlocks) {
+    StoreOutcome outcome;
+    try {
+        ConsolePdaPort pda(console);
+        outcome = storeProductionData(rows, pda);
+        if (outcome.pdaStored && !imagePath.empty()) {
+            ConsoleFirmwarePort firmware(console);
+            if (imageBlocks) imageBlocks(firmware.totalImageBlocks());
+            flashStationImage(imagePath, firmware, progress, outcome);
+        }
+    } catch (const std::exception& e) {
+        outcome.failure = e.what();
+    }
+    return outcome;
+}
 
 }  // namespace kestview::mfgtest

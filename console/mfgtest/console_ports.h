@@ -1,5 +1,5 @@
-// The manufacturing test's adapter, production data and firmware ports over the Console's
-// component wrappers.
+// The manufacturing test's adapter, console, production data and firmware ports over the Console's
+// component wrappers and the main window it belongs to.
 #pragma once
 
 #include "console.h"
@@ -27,6 +27,33 @@ public:
 
 private:
     Console& c_;
+};
+
+// The console around the test: waits on the console clock, TestingFlag, the main window's channel
+// options (found by name, so the test also runs without a main window), its status timer, and
+// message boxes through the console's dialogs. The window adds its channel boxes and captions;
+// the headless run its progress lines.
+class ConsoleTestHost : public MaskTestHost {
+public:
+    explicit ConsoleTestHost(Console& console, QWidget* dialogParent = nullptr) : c_(console), parent_(dialogParent) {}
+    void waitSecs(double seconds) override;
+    bool testing() const override;
+    void setTesting(bool on) override;
+    double timeOfDay() override;
+    // The numeric value of RadioOpt(channel)'s caption ("2412mhz") in MHz; the channel plan
+    // when there is no main window.
+    double channelFrequencyHz(int channel) override;
+    void toggleAllowedChannel(int channel) override;
+    void markChannel(int channel) override;
+    void resetChannelColours() override;
+    bool statusTimerEnabled() override;
+    void setStatusTimerEnabled(bool on) override;
+    void message(const std::string& text, const std::string& title, bool critical) override;
+    void reportError(const std::string& text) override;
+
+protected:
+    Console& c_;
+    QWidget* parent_;
 };
 
 class ConsolePdaPort final : public ProductionDataPort {
@@ -59,5 +86,12 @@ private:
     Console& c_;
     Firmware firmware_;
 };
+
+// "Flash Test Results" on the open adapter: the rows into its production data area, then, when
+// `imagePath` is given, the station image plugged and downloaded. A failed call ends it with the
+// reason in the outcome's failure.
+StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
+                            const std::function<void(long, long, long)>& progress = {},
+                            const std::function<void(int)>& imageBlocks = {});
 
 }  // namespace kestview::mfgtest

@@ -57,6 +57,13 @@ MaskTest::MaskTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, M
     run_.maskOffset = maskOffset;
 }
 
+std::vector<int> rowsAboveMask(const TestRows& rows, double maskOffset) {
+    std::vector<int> above;
+    for (int i = 1; i <= 30; ++i)
+        if (rows[i] && rows[i]->firstLobe > -maskOffset) above.push_back(i);
+    return above;
+}
+
 bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showResults) {
     run_.rows = TestRows{};
     run_.stopped = false;
@@ -98,6 +105,8 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
     if (elapsed < 0) elapsed += 86400;  // the test ran past midnight
     run_.testSeconds = elapsed;
     host_.resetChannelColours();
+    run_.rowsAboveMask = rowsAboveMask(run_.rows, run_.maskOffset);
+    run_.completed = true;
     if (showResults) showResults(run_);
     try {
         adapter_.resetPhy();
@@ -105,6 +114,15 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
         host_.reportError(std::string("ResetPhy failed: ") + e.what());
     }
     host_.setStatusTimerEnabled(timerWasOn);
+    if (!run_.rowsAboveMask.empty()) {
+        std::string list;
+        for (int row : run_.rowsAboveMask) {
+            if (!list.empty()) list += ", ";
+            list += std::to_string(row);
+        }
+        host_.reportError("First sidelobe above the mask limit in rows " + list);
+        return false;
+    }
     return true;
 }
 
@@ -118,6 +136,8 @@ bool MaskTest::sweepsAndRows() {
     run_.rows[15]->dataTag = "ETSI Ch01  ";
     run_.rows[16] = *run_.rows[13];
     run_.rows[16]->dataTag = "ETSI Ch13 ";
+    host_.rowRecorded(15, *run_.rows[15]);
+    host_.rowRecorded(16, *run_.rows[16]);
     count = 16;
     adapter_.writeRegister(filterRegister_, adapter_.readRegister(filterRegister_) | setBit);
     if (!RunChannelSweep(count, "JPN  ")) return false;

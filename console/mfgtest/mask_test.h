@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "mask_test_ports.h"
 #include "test_data.h"
@@ -20,6 +21,9 @@ inline constexpr double kDefaultMaskOffset = 28.0;
 // current offset is below 255, else 28.
 double effectiveMaskOffset(const std::string& fieldText, double current);
 
+// The measured channel rows (1 to 30) whose first sidelobe lies above the limit of `maskOffset`.
+std::vector<int> rowsAboveMask(const TestRows& rows, double maskOffset);
+
 // The mask offset field's rule on every change: nullopt when the text must be replaced by "0"
 // (below 0 or above 255), else the offset it sets (or the current one when it is no number yet).
 std::optional<double> maskOffsetFromField(const std::string& fieldText, double current);
@@ -30,6 +34,8 @@ struct MaskTestRun {
     double testSeconds = 0;
     double maskOffset = kDefaultMaskOffset;
     bool stopped = false;      // "Stop Testing" ended it
+    bool completed = false;    // every row was measured and the results were shown
+    std::vector<int> rowsAboveMask;  // channel rows whose first sidelobe stayed above the mask limit
     std::string failure;       // a component or instrument call that failed, if any
 };
 
@@ -38,7 +44,9 @@ public:
     MaskTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, MaskTestHost& host, double maskOffset);
 
     // The whole transmit test; `showResults` is called (modally) with the 33 rows before the
-    // adapter's PHY is reset. True when it completed.
+    // adapter's PHY is reset. True when it completed with every channel's first sidelobe at or
+    // below the mask limit: a channel the tuning could not bring under the limit fails the test
+    // although its row is kept as measured.
     bool TransmitTest(const std::function<void(const MaskTestRun&)>& showResults);
 
     bool RunChannelSweep(int& count, const std::string& name);

@@ -10,6 +10,12 @@
 
 namespace kestview::mfgtest {
 
+// The console's result rows, by their names in the test.
+using kestview::clsTestData;
+using kestview::CopyTestData;
+using kestview::kTestRows;
+using kestview::TestRows;
+
 // Component calls. A call that fails throws (the automation error's text as what()).
 class MaskTestAdapter {
 public:

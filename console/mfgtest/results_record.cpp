@@ -19,7 +19,8 @@ std::string resultsRecordJson(const ResultsRecord& r, const TestRows& rows) {
                     {"firstLobeDbc", d.firstLobe},     {"secondLobeDbc", d.secondLobe}};
         if (i <= 30) {  // the measured channel rows; the back-off rows are derived
             row["limitDbc"] = limit;
-            row["withinMask"] = d.firstLobe < limit && d.firstLobe > limit - 1.0;
+            row["withinMask"] = d.firstLobe <= limit;
+            row["tunedWithin1Db"] = d.firstLobe < limit && d.firstLobe > limit - 1.0;
         }
         list.push_back(std::move(row));
     }

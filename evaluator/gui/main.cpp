@@ -1,5 +1,6 @@
 // Airmeter: the wireless LAN evaluation program.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 
 #include "dmi_access.h"
@@ -10,6 +11,13 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Airmeter");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Wireless LAN evaluation: sends and receives test traffic between two hosts and shows\n"
+        "throughput and loss. Settings are kept in Airmeter.INI beside the program, or in\n"
+        "~/.config/Airmeter where that folder is read-only.");
+    parser.addHelpOption();
+    parser.process(app);
     const QString here = QApplication::applicationDirPath();
     airmeter::DmiLibrary::load({here.toStdString(), QDir(here + "/../lib").absolutePath().toStdString()});
     int result = 0;

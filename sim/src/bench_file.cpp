@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "data_file.h"
 #include "production_data.h"
 #include "words.h"
 
@@ -480,17 +481,10 @@ BenchSpec loadBench(const fs::path& file) {
 }
 
 fs::path defaultBenchFile() {
-    const fs::path relative = fs::path("sim") / "benches" / "default.json";
-    std::vector<fs::path> candidates;
-    if (const char* src = std::getenv("ORU_SOURCE_DIR"); src && *src) candidates.push_back(fs::path(src) / relative);
-#ifdef ORU_SOURCE_DIR
-    candidates.push_back(fs::path(ORU_SOURCE_DIR) / relative);
-#endif
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share" / "oru" / "benches" / "default.json");
-    for (const auto& c : candidates)
-        if (fs::exists(c, ec)) return fs::weakly_canonical(c, ec);
+    if (const auto file = findDataFile("benches", "default.json")) {
+        std::error_code ec;
+        return fs::weakly_canonical(*file, ec);
+    }
     throw BenchError("the default bench (sim/benches/default.json) was not found");
 }
 

@@ -12,15 +12,15 @@ using namespace vireo::sim;
 
 namespace {
 
-int usage() {
-    std::cerr << "usage: vireo-bench install [FILE] | uninstall | installed | status | reset | instruments [...]\n"
-                 "  install [FILE]  write the bench's adapters into the registry (default: the default bench)\n"
-                 "  uninstall       remove the installed bench's registry entries\n"
-                 "  installed       exit 0 when a usable bench is installed, 1 otherwise\n"
-                 "  status          show every adapter of the installed bench\n"
-                 "  reset           restore every adapter's factory state\n"
-                 "  instruments     serve the bench's instruments over a GPIB-ETHERNET gateway (--help)\n";
-    return 2;
+int usage(std::ostream& to = std::cerr, int status = 2) {
+    to << "usage: vireo-bench install [FILE] | uninstall | installed | status | reset | instruments [...]\n"
+          "  install [FILE]  write the bench's adapters into the registry (default: the default bench)\n"
+          "  uninstall       remove the installed bench's registry entries\n"
+          "  installed       exit 0 when a usable bench is installed, 1 otherwise\n"
+          "  status          show every adapter of the installed bench\n"
+          "  reset           restore every adapter's factory state\n"
+          "  instruments     serve the bench's instruments over a GPIB-ETHERNET gateway (--help)\n";
+    return status;
 }
 
 BenchSpec installedSpec() {
@@ -38,7 +38,10 @@ std::string hex(unsigned v, int width) {
 void showAdapter(const BenchSpec& bench, const AdapterSpec& a) {
     std::cout << "adapter " << a.key << "  service " << a.service << "  \"" << a.driverDesc << "\"\n";
     std::string mac;
-    for (BYTE b : a.mac) mac += (mac.empty() ? "" : ":") + hex(b, 2);
+    for (BYTE b : a.mac) {
+        if (!mac.empty()) mac += ':';
+        mac += hex(b, 2);
+    }
     std::cout << "  driver version " << (a.driverVersion >> 16) << "." << (a.driverVersion & 0xFFFF) << ", MAC " << mac
               << "\n";
     if (!a.vireo) {
@@ -85,6 +88,7 @@ int reset() {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
+    if (command == "--help" || command == "-h") return usage(std::cout, 0);
     try {
         if (command == "install" && argc <= 3) {
             const BenchSpec bench = loadBench(argc == 3 ? std::filesystem::path(argv[2]) : defaultBenchFile());

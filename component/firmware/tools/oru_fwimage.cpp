@@ -79,13 +79,15 @@ void WriteWhole(const std::string& path, const std::string& text) {
   std::filesystem::rename(temp, path);
 }
 
-int Usage() {
-  std::cerr << "usage: oru-fwimage -o FILE [--station BUILD:MAJOR:MINOR:VARIANT] [--code-bytes N] [--seed N]\n"
-               "       [--segment ADDR:BINFILE] [--fill ADDR:LENGTH[:SEED]] [--plug CODE:ADDR:LENGTH]\n"
-               "       [--name-plug ADDR:LENGTH] [--crc ADDR[:FLAG]] [--version ID:VARIANT:MAJOR:MINOR]\n"
-               "       [--compat ROLE:IFID:VARIANT:BOTTOM:TOP] [--build SEQ] [--platform ID:VARIANT:BOTTOM:TOP]\n"
-               "       [--info TYPE[:W,W,...]] [--exec ADDR] [--address-bytes 2|3|4] [--record-bytes N]\n"
-               "       [--header TEXT]\n";
+int Usage(std::ostream& to = std::cerr) {
+  to << "usage: oru-fwimage -o FILE [--station BUILD:MAJOR:MINOR:VARIANT] [--code-bytes N] [--seed N]\n"
+        "       [--segment ADDR:BINFILE] [--fill ADDR:LENGTH[:SEED]] [--plug CODE:ADDR:LENGTH]\n"
+        "       [--name-plug ADDR:LENGTH] [--crc ADDR[:FLAG]] [--version ID:VARIANT:MAJOR:MINOR]\n"
+        "       [--compat ROLE:IFID:VARIANT:BOTTOM:TOP] [--build SEQ] [--platform ID:VARIANT:BOTTOM:TOP]\n"
+        "       [--info TYPE[:W,W,...]] [--exec ADDR] [--address-bytes 2|3|4] [--record-bytes N]\n"
+        "       [--header TEXT]\n"
+        "Writes a firmware image to FILE: an S-record file with data, plug, CRC and firmware-information\n"
+        "records.\n";
   return 2;
 }
 
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
   try {
     for (int i = 1; i < argc; ++i) {
       const std::string option = argv[i];
-      if (option == "-h" || option == "--help") return Usage(), 0;
+      if (option == "-h" || option == "--help") return Usage(std::cout), 0;
       if (i + 1 >= argc) throw std::invalid_argument(option + " needs a value");
       const std::string value = argv[++i];
       if (option == "-o") {

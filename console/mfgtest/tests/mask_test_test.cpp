@@ -70,6 +70,29 @@ TEST(TuneIntegrator, StopsAfterTheThirteenthMeasurementAndFails) {
     EXPECT_DOUBLE_EQ(b.host.waited, 26.0);
 }
 
+TEST(TransmitTest, AChannelLeftAboveTheLimitFailsTheCompletedTest) {
+    Bench b;
+    // Channel 5 cannot be tuned under the limit; every other channel settles at -28.5 dBc.
+    b.instruments.firstLobe = [](const FakeAdapter& a) { return a.channel == 5 ? -20.0 : -28.5; };
+    double offset = 0;
+    int shown = 0;
+    auto r = OperationalTest(b.adapter, b.instruments, b.host, true, true, "0", offset,
+                             [&](const MaskTestRun& run) {
+                                 ++shown;
+                                 EXPECT_EQ(run.rowsAboveMask, (std::vector<int>{5, 21}));
+                             });
+    EXPECT_EQ(shown, 1);  // the operator still sees every row, as measured
+    EXPECT_TRUE(r.run.completed);
+    EXPECT_FALSE(r.passed);
+    EXPECT_TRUE(complete(r.run.rows));
+    EXPECT_EQ(r.run.rows[5]->firstLobe, -20.0);
+    EXPECT_EQ(b.host.messages.back().first, "Transmit Test Failure");
+    ASSERT_FALSE(b.host.errors.empty());
+    EXPECT_EQ(b.host.errors.back(), "First sidelobe above the mask limit in rows 5, 21");
+    EXPECT_EQ(rowsAboveMask(r.run.rows, 28), (std::vector<int>{5, 21}));
+    EXPECT_TRUE(rowsAboveMask(r.run.rows, 19).empty());
+}
+
 TEST(MaskOffset, FieldRules) {
     EXPECT_EQ(effectiveMaskOffset("0", 0), 28);
     EXPECT_EQ(effectiveMaskOffset("", 0), 28);

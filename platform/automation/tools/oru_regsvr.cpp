@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "oleaut/comptr.h"
@@ -17,8 +18,25 @@ namespace {
 
 int usage(std::FILE* to, int status) {
     std::fprintf(to, "usage: oru-regsvr [-u] LIBRARY\n"
-                     "  registers the in-process server LIBRARY (with -u: unregisters it)\n");
+                     "  registers the in-process server LIBRARY (with -u: unregisters it); a bare file name\n"
+                     "  such as liboruDirEzo.so not in the current folder is taken from the program's\n"
+                     "  library folder\n");
     return status;
+}
+
+// A bare file name that is not in the current folder names a library of this installation (or
+// build): the private library folder, or lib/ beside bin/.
+std::string locate(const char* library) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (std::strchr(library, '/') || fs::exists(library, ec)) return library;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return library;
+    for (const char* folder : {ORU_BIN_TO_LIB, "../lib"}) {
+        const fs::path candidate = exe.parent_path() / folder / library;
+        if (fs::is_regular_file(candidate, ec)) return candidate.string();
+    }
+    return library;
 }
 
 // The description of the thread's error object, if the failing call left one.
@@ -66,7 +84,7 @@ int main(int argc, char** argv) {
 
     // The library registers the path it was loaded from, so load it by its full path.
     char path[PATH_MAX];
-    if (!realpath(library, path)) {
+    if (!realpath(locate(library).c_str(), path)) {
         std::fprintf(stderr, "oru-regsvr: cannot find %s: %s\n", library, std::strerror(errno));
         return 1;
     }

@@ -1,9 +1,10 @@
 #include "device_file.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "data_file.h"
 
 namespace vireo::sim::gateway {
 
@@ -207,18 +208,8 @@ DeviceDefinition loadDeviceFile(const fs::path& file, const std::string& device)
 fs::path defaultDeviceFile(const std::string& model) {
     const std::string name = model == "HP 438A" ? "hp438a.json" : model == "HP 8593E" ? "hp8593e.json" : "";
     if (name.empty()) throw DeviceFileError("no device file for the instrument model \"" + model + "\"");
-    const fs::path relative = fs::path("sim") / "instruments" / name;
-    std::vector<fs::path> candidates;
-    if (const char* src = std::getenv("ORU_SOURCE_DIR"); src && *src) candidates.push_back(fs::path(src) / relative);
-#ifdef ORU_SOURCE_DIR
-    candidates.push_back(fs::path(ORU_SOURCE_DIR) / relative);
-#endif
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share" / "oru" / "instruments" / name);
-    for (const auto& c : candidates)
-        if (fs::exists(c, ec)) return c;
-    throw DeviceFileError("the device file " + relative.string() + " was not found");
+    if (const auto file = findDataFile("instruments", name)) return *file;
+    throw DeviceFileError("the device file sim/instruments/" + name + " was not found");
 }
 
 }  // namespace vireo::sim::gateway

@@ -133,8 +133,8 @@ BenchSpec loadBench(const std::filesystem::path& file);
 // Parses bench text; `file` only names it in messages and in the result.
 BenchSpec parseBench(const std::string& text, const std::filesystem::path& file);
 
-// sim/benches/default.json: beside the source tree this library was built from, or under an
-// installed share folder next to the executable.
+// sim/benches/default.json: in the installation the running program belongs to
+// (<bin>/../share/oru/benches), or else in the source tree this library was built from.
 std::filesystem::path defaultBenchFile();
 
 }  // namespace vireo::sim

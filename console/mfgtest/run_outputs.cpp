@@ -1,0 +1,69 @@
+#include "run_outputs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <span>
+#include <unistd.h>
+
+#include "mfg_listing.h"
+#include "output_files.h"
+#include "result_report.h"
+#include "results_record.h"
+
+namespace kestview::mfgtest {
+
+namespace {
+
+std::string hostName() {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+}  // namespace
+
+QString formattedMac(const Console& console) {
+    const QByteArray& b = console.MacBytes;
+    return QString::fromStdString(
+        formatMacBytes(std::span(reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size()))));
+}
+
+QString generatedText() { return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat); }
+
+QStringList resultReportLines(const QString& macText, const QString& serialNo, const MaskTestRun& run) {
+    const ReportInputs in{macText.toStdString(), serialNo.toStdString(), run.testSeconds,
+                          generatedText().toStdString(), QLocale::system().decimalPoint().at(0).toLatin1()};
+    QStringList lines;
+    for (const auto& line : buildReport(run.rows, in)) lines << QString::fromStdString(line);
+    return lines;
+}
+
+QString writeRunRecord(const Console& console, const MaskTestRun& run, const RunRecordInputs& in, QString& error,
+                       const QString& alsoTo) {
+    ResultsRecord r;
+    r.station = hostName();
+    r.adapterKey = console.AdapterKey.toStdString();
+    r.macAddress = formattedMac(console).toStdString();
+    r.serialNo = console.SerialNo.toStdString();
+    r.baseband = bbpModelName(console.BbpTypeHex).toStdString();
+    r.started = in.started.toString(Qt::ISODate).toStdString();
+    r.ended = in.ended.toString(Qt::ISODate).toStdString();
+    r.softwareVersion = QCoreApplication::applicationVersion().toStdString();
+    r.maskOffset = run.maskOffset;
+    r.testSeconds = run.testSeconds;
+    r.passed = in.passed;
+    if (in.store) {
+        r.stored = in.store->pdaStored;
+        r.storeOutcome = in.store->failure.empty() ? "stored" : in.store->failure;
+    }
+    const QByteArray text = QByteArray::fromStdString(resultsRecordJson(r, run.rows));
+    const QString name = QString::fromStdString(
+        resultsRecordName(r.macAddress, in.ended.toString(QStringLiteral("yyyyMMdd'T'HHmmss")).toStdString()));
+    const QString path = QDir(dataFolder(QStringLiteral("results"))).filePath(name);
+    if (!writeWholeFile(path, text, error)) return {};
+    if (!alsoTo.isEmpty() && !writeWholeFile(alsoTo, text, error)) return {};
+    return path;
+}
+
+}  // namespace kestview::mfgtest

@@ -1,0 +1,190 @@
+// The manufacturing test window on the default bench: its controls and the mask offset rules, the
+// adapter buttons, a whole test through the results window, and "Stop Testing".
+#include "MFGTestFrm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "ResultFrm.h"
+#include "bench_fixture.h"
+
+namespace kestview::mfgtest {
+namespace {
+
+class MFGTestFrmTest : public testing::BenchTest {
+protected:
+    MFGTestFrmTest() {
+        openAdapter(testing::kCedarKey);
+        equipment().initTestEquip();
+        console().PowerMeterOk = equipment().PowerMeterOk;
+        console().AnalyzerOk = equipment().AnalyzerOk;
+        console().setMainWindow(&main_);
+        form_ = new MFGTestFrm(console(), equipment(), [this] { ++macReformats_; }, &main_);
+    }
+    ~MFGTestFrmTest() override { delete form_; }
+
+    template <class T = QWidget>
+    T* control(const QString& name) {
+        T* w = form_->findChild<T*>(name);
+        EXPECT_TRUE(w) << name.toStdString();
+        return w;
+    }
+    QPushButton* cmd(int i) { return control<QPushButton>(QStringLiteral("TestCmd(%1)").arg(i)); }
+    bool enabled(std::initializer_list<int> buttons) {
+        for (int i : buttons)
+            if (!cmd(i)->isEnabled()) return false;
+        return true;
+    }
+    bool disabled(std::initializer_list<int> buttons) {
+        for (int i : buttons)
+            if (cmd(i)->isEnabled()) return false;
+        return true;
+    }
+    QStringList titles() {
+        QStringList t;
+        for (const auto& m : dialogs().messages()) t << m.text;
+        return t;
+    }
+    bool anyFileUnder(const QString& folder, const QString& pattern) {
+        return !QDir(folder).entryList({pattern}, QDir::Files).isEmpty();
+    }
+
+    QWidget main_;
+    MFGTestFrm* form_ = nullptr;
+    int macReformats_ = 0;
+};
+
+// Acts on the event loop while the test runs: `step` is called every few milliseconds until it
+// says it is done.
+void whileRunning(QObject* owner, std::function<bool()> step) {
+    auto* t = new QTimer(owner);
+    QObject::connect(t, &QTimer::timeout, owner, [t, step] {
+        if (step()) t->deleteLater();
+    });
+    t->start(5);
+}
+
+TEST_F(MFGTestFrmTest, ControlsLoadAndMaskOffsetRules) {
+    EXPECT_EQ(form_->windowTitle(), "Manufacturing Test Form");
+    const char* captions[] = {"Spectral Mask Test", "Receiver Sensitivity Test", "Operational Test",
+                              "Open Vireo Adapter", "Close Vireo Adapter", "Exit Testing"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(cmd(i)->text(), captions[i]);
+    EXPECT_EQ(control<QCheckBox>("Check1")->text(), "REF -25dbm");
+    EXPECT_EQ(control<QLineEdit>("MacTxt")->text(), console().macText());
+    EXPECT_EQ(control<QLineEdit>("NicSerialTxt")->text(), console().SerialNo);
+    for (int ch = 1; ch <= 14; ++ch) control<QCheckBox>(QStringLiteral("AllowedChnChk(%1)").arg(ch));
+    EXPECT_EQ(control<QLineEdit>("ProductTxt")->text(), "SPRUCEB5");
+    EXPECT_EQ(control<QRadioButton>("TempOpt(1)")->text(), "Type III, Industrial -30  -> +70 Degrees");
+    EXPECT_EQ(control<QCheckBox>("DomainChk(3)")->text(), "Euro/Aust");
+    EXPECT_EQ(control<QListWidget>("DefaultLst")->count(), 14);
+    EXPECT_EQ(control<QLineEdit>("CtrlRoleTxt")->text(), "0000");
+    EXPECT_EQ(control<QLineEdit>("ModemInterfaceTxt")->text(), "0001");
+    EXPECT_EQ(control<QLineEdit>("NicComponentTxt")->text(), "8002");
+    QStringList frames;
+    for (auto* g : form_->findChildren<QGroupBox*>()) frames << g->title();
+    for (const char* f : {"Mac Address", "Nic Serial Number", "Allowed Channel Set", "Product Part Number",
+                          "Temperature Type", "Default", "Regulatory Domain List", "Controller Supplier Range",
+                          "RF Modem Supplier", "Nic Identification"})
+        EXPECT_TRUE(frames.contains(f)) << f;
+
+    auto* offset = control<QLineEdit>("MaskOffSettxt");
+    EXPECT_EQ(offset->text(), "0");
+    for (auto [text, shown, value] : {std::tuple{"40", "40", 40.0}, {"300", "0", 0.0}, {"-1", "0", 0.0}, {"255", "255", 255.0}}) {
+        offset->setText(text);
+        EXPECT_EQ(offset->text(), shown) << text;
+        EXPECT_EQ(console().MaskOffset, value) << text;
+    }
+}
+
+TEST_F(MFGTestFrmTest, AdapterButtonsAndExitShowsTheMainWindowAgain) {
+    form_->show();
+    main_.hide();
+    cmd(4)->click();
+    EXPECT_TRUE(disabled({0, 1, 2, 4}));
+    EXPECT_FALSE(console().refreshTimer().isActive());
+    control<QCheckBox>("AllowedChnChk(5)")->setChecked(true);
+    cmd(3)->click();
+    EXPECT_TRUE(enabled({0, 1, 2, 4}));
+    EXPECT_TRUE(console().refreshTimer().isActive());
+    EXPECT_FALSE(control<QCheckBox>("AllowedChnChk(5)")->isChecked());
+    EXPECT_EQ(macReformats_, 1);
+    EXPECT_EQ(control<QLineEdit>("MacTxt")->text(), console().macText());
+    // The component objects of the adapter opened again serve the console.
+    EXPECT_NO_THROW(console().VireoObj.setChannel(3));
+
+    QPointer<MFGTestFrm> alive(form_);
+    form_ = nullptr;
+    alive->TestCmd_Click(5);  // "Exit Testing"
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(main_.isVisible());
+}
+
+TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecord) {
+    bool resultsShown = false;
+    whileRunning(form_, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* r = qobject_cast<ResultFrm*>(w);
+            if (!r || !r->isVisible()) continue;
+            resultsShown = r->reportLines().size() == 33 + 9;
+            r->accept();
+            return true;
+        }
+        return false;
+    });
+    control<QCheckBox>("Check1")->click();  // the analyzer's reference level first
+    EXPECT_TRUE(form_->referenceFlag());
+    cmd(0)->click();
+    EXPECT_TRUE(resultsShown);
+    const auto analyzer = gateway().received(testing::kAnalyzerAddress);
+    auto first = [&](const char* prefix) {
+        return std::find_if(analyzer.begin(), analyzer.end(), [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_LT(first("RL -25"), first("TITLE@Testing US CH01"));
+    EXPECT_TRUE(form_->lastTest().passed);
+    EXPECT_EQ(titles(), QStringList{"TEST SUCCESSFUL"});
+    EXPECT_EQ(cmd(5)->text(), "Exit Testing");
+    EXPECT_TRUE(cmd(3)->isEnabled());
+    EXPECT_TRUE(disabled({0, 1, 2, 4}));
+    EXPECT_EQ(console().MaskOffset, 28.0);
+    EXPECT_TRUE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
+    EXPECT_TRUE(anyFileUnder(workDir(), "*.pda"));
+}
+
+TEST_F(MFGTestFrmTest, StopTestingEndsAtTheNextChannelWithoutResultsListingOrRecord) {
+    // Stop while channel 2 is tuned: channel 2 is still recorded, channel 3 never starts.
+    whileRunning(form_, [&] {
+        if (!control<QCheckBox>("AllowedChnChk(2)")->isChecked()) return false;
+        EXPECT_EQ(cmd(5)->text(), "Stop Testing");
+        cmd(5)->click();
+        return true;
+    });
+    cmd(0)->click();
+    const auto& run = form_->lastTest().run;
+    EXPECT_TRUE(run.stopped);
+    EXPECT_FALSE(form_->lastTest().passed);
+    EXPECT_TRUE(run.rows[2].has_value());
+    EXPECT_FALSE(run.rows[3].has_value());
+    EXPECT_FALSE(control<QCheckBox>("AllowedChnChk(3)")->isChecked());
+    EXPECT_EQ(titles(), QStringList{"Transmit Test Failure"});
+    EXPECT_EQ(cmd(5)->text(), "Exit Testing");
+    EXPECT_FALSE(console().refreshTimer().isActive());
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(qobject_cast<ResultFrm*>(w));
+    EXPECT_FALSE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
+    EXPECT_FALSE(anyFileUnder(dataHome() + "/oru/listings", "*.pda"));
+    EXPECT_FALSE(anyFileUnder(workDir(), "*.pda"));
+}
+
+}  // namespace
+}  // namespace kestview::mfgtest
