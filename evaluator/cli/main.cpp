@@ -96,10 +96,6 @@ void printFigures(RunState state, const StatisticsSnapshot& s, bool receive, boo
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(cli::kUsage, stdout);
-        return 0;
-    }
     const auto parsed = cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (std::holds_alternative<cli::HelpRequest>(parsed)) {
         std::fputs(cli::usage().c_str(), stdout);
