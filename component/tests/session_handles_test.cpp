@@ -42,14 +42,10 @@ TEST(SessionHandles, AHandleReachesNothingFromAnotherApartment) {
 
     Refreshed bound, borrowed;
     std::thread([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        {
-            ComPtr<ITallies> stranger = newTallies();  // an object of this apartment given the handle
-            stranger->_SetApiObj(handle);
-            bound = refresh(stranger.get());
-            borrowed = refresh(mine.get());  // the owner's own object, called from here
-        }
-        CoUninitialize();
+        ComPtr<ITallies> stranger = newTallies();  // an object of this apartment given the handle
+        stranger->_SetApiObj(handle);
+        bound = refresh(stranger.get());
+        borrowed = refresh(mine.get());  // the owner's own object, called from here
     }).join();
     for (const Refreshed& r : {bound, borrowed}) {
         EXPECT_EQ(r.hr, S_FALSE);
