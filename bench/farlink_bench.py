@@ -4,6 +4,7 @@ download, through the remote provider over TLS on 127.0.0.1 and in process.
 
 Goal: the median remote tick under 1 ms."""
 import json
+import math
 import os
 import pathlib
 import shutil
@@ -14,8 +15,14 @@ import tempfile
 import time
 
 TICKS = 2000
-FLASHES = 3
+FLASHES = 20
 INTEGER_RECORDS = [("FDC1", 1), ("FC84", 1), ("FC00", 1), ("FD43", 1), ("FD43", 2), ("FD40", 1)]
+
+
+def percentile(samples, p):
+    """Nearest-rank percentile: with fewer than 100 samples the 99th is the largest."""
+    ordered = sorted(samples)
+    return ordered[max(0, math.ceil(p / 100 * len(ordered)) - 1)]
 
 
 def measure(host, image):
@@ -45,9 +52,8 @@ def measure(host, image):
         assert firmware.FlashImage() == 1
         flashes.append(time.perf_counter() - start)
     adapter.Close()
-    ticks.sort()
-    return {"tick_median_ms": 1000 * statistics.median(ticks), "tick_p99_ms": 1000 * ticks[int(0.99 * len(ticks))],
-            "flash_median_ms": 1000 * statistics.median(flashes)}
+    return {"tick_median_ms": 1000 * statistics.median(ticks), "tick_p99_ms": 1000 * percentile(ticks, 99),
+            "flash_median_ms": 1000 * statistics.median(flashes), "flash_p99_ms": 1000 * percentile(flashes, 99)}
 
 
 def main(build):
@@ -75,21 +81,23 @@ def main(build):
         exporter = subprocess.Popen([tool("farlinkd"), "--listen", "127.0.0.1", "--port", "0"], env=host_env,
                                     stderr=log, stdout=subprocess.DEVNULL)
         port = None
-        for _ in range(500):
+        for _ in range(3000):  # up to 30 s on a loaded machine
             text = (scratch / "farlinkd.log").read_text()
             if "listening on 127.0.0.1:" in text:
                 port = int(text.split("listening on 127.0.0.1:")[1].split()[0])
                 break
             time.sleep(0.01)
+        if port is None:
+            sys.exit("farlinkd did not start:\n" + (scratch / "farlinkd.log").read_text())
         results = {}
         for name, env, host in (("in process", host_env, ""), ("remote over TLS", client_env, f"127.0.0.1:{port}")):
             out = subprocess.run([sys.executable, __file__, "--measure", host, str(image)], env=env,
                                  stdout=subprocess.PIPE, text=True, check=True)
             results[name] = json.loads(out.stdout)
-        print("farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue), 200 KB flash")
+        print(f"farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue) x {TICKS}, 200 KB flash x {FLASHES}")
         for name, r in results.items():
             print(f"  {name:<16} tick median {r['tick_median_ms']:.3f} ms  p99 {r['tick_p99_ms']:.3f} ms"
-                  f"  flash {r['flash_median_ms']:.1f} ms")
+                  f"  flash median {r['flash_median_ms']:.1f} ms  p99 {r['flash_p99_ms']:.1f} ms")
         goal = results["remote over TLS"]["tick_median_ms"] < 1.0
         print(f"  goal (remote median under 1 ms): {'met' if goal else 'NOT met'}")
     finally:
