@@ -8,11 +8,12 @@
 #include <cstdio>
 
 #include "farlink/exporter.h"
+#include "oleaut/objbase.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     void* component = dlopen(FUZZ_COMPONENT_PATH, RTLD_NOW);
-    auto registerServer = component ? reinterpret_cast<long (*)()>(dlsym(component, "DllRegisterServer")) : nullptr;
-    if (!registerServer || registerServer() != 0) {
+    auto registerServer = component ? reinterpret_cast<HRESULT (*)()>(dlsym(component, "DllRegisterServer")) : nullptr;
+    if (!registerServer || registerServer() != S_OK) {
         std::fprintf(stderr, "fuzz_farlink: cannot register %s\n", FUZZ_COMPONENT_PATH);
         return 1;
     }
