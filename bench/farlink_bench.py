@@ -93,7 +93,7 @@ def main(build):
         for name, env, host in (("in process", host_env, ""), ("remote over TLS", client_env, f"127.0.0.1:{port}")):
             out = subprocess.run([sys.executable, __file__, "--measure", host, str(image)], env=env,
                                  stdout=subprocess.PIPE, text=True, check=True)
-            results[name] = json.loads(out.stdout)
+            results[name] = json.loads(out.stdout.strip().splitlines()[-1])  # the last line: the figures
         print(f"farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue) x {TICKS}, 200 KB flash x {FLASHES}")
         for name, r in results.items():
             print(f"  {name:<16} tick median {r['tick_median_ms']:.3f} ms  p99 {r['tick_p99_ms']:.3f} ms"
