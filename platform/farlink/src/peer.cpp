@@ -314,7 +314,9 @@ HRESULT Peer::arrayFromWire(VARTYPE element, wire::SafeArray::Reader in, SAFEARR
         auto* bytes = static_cast<unsigned char*>(access.data);
         const std::size_t size = SafeArrayGetElemsize(array);
         switch (in.which()) {
-        case W::BYTES: std::memcpy(bytes, in.getBytes().begin(), n); break;
+        case W::BYTES:
+            if (n) std::memcpy(bytes, in.getBytes().begin(), n);  // an empty array has no data to copy into
+            break;
         case W::INTEGERS:
             for (UINT i = 0; i < n; ++i) writeInteger(bytes + i * size, element, in.getIntegers()[i]);
             break;
