@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "caption_room.h"
 #include "c_listing.h"
 #include "ini_listing.h"
 #include "listing_files.h"
@@ -88,6 +89,7 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
     closebtn->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     closebtn->setToolTip("Close");
     connect(closebtn, &QToolButton::clicked, this, &QWidget::close);
+    for (QPushButton* b : {savebtn, restoreBtn}) giveCaptionRoom(b);
     for (QWidget* w : {static_cast<QWidget*>(refreshChk_), static_cast<QWidget*>(savebtn),
                        static_cast<QWidget*>(restoreBtn)})
         buttons->addWidget(w);
@@ -353,11 +355,17 @@ QString RegisterEditor::fileFilter() const {
     return parts.value(0) + " (" + patterns.join(' ') + ")";
 }
 
+// The configuration folder is where the dialogs start and where a name without a folder is taken
+// from; the process's working directory stays as it is, since other windows resolve names too.
+QString RegisterEditor::inConfigFolder(const QString& chosen) const {
+    return chosen.isEmpty() || QFileInfo(chosen).isAbsolute() ? chosen : QDir(console_.ConfigFolder).filePath(chosen);
+}
+
 void RegisterEditor::save() {
     const QString folder = console_.ConfigFolder;
     QDir().mkpath(folder);
-    const QString chosen = console_.dialogs().saveFileName(this, "Save Configuration File As", folder,
-                                                           model_.folderName.toLower(), fileFilter());
+    const QString chosen = inConfigFolder(console_.dialogs().saveFileName(this, "Save Configuration File As", folder,
+                                                                          model_.folderName.toLower(), fileFilter()));
     if (chosen.isEmpty()) return;
     const QString base = QString::fromStdString(bbp::saveBase(chosen.toStdString()));
     if (!WriteIniListing(base + ".ini") || !WriteCListing(base + ".c")) return;
@@ -365,8 +373,8 @@ void RegisterEditor::save() {
 }
 
 void RegisterEditor::restore() {
-    const QString chosen = console_.dialogs().openFileName(this, "Restore Configuration From File", console_.ConfigFolder,
-                                                           model_.folderName.toLower(), fileFilter());
+    const QString chosen = inConfigFolder(console_.dialogs().openFileName(
+        this, "Restore Configuration From File", console_.ConfigFolder, model_.folderName.toLower(), fileFilter()));
     if (chosen.isEmpty()) return;
     const auto kinds = bbp::restoreKinds(chosen.toStdString());
     if (kinds.ini) ReadIniListing(chosen);

@@ -75,6 +75,7 @@ private:
     void applyWrites(const std::vector<bbp::RegisterWrite>& writes);
     bool writeWhole(const QString& fileName, const std::string& text);
     QString fileFilter() const;
+    QString inConfigFolder(const QString& chosen) const;
     QString lookupKey(QLineEdit* edit) const;
 
     Console& console_;

@@ -5,9 +5,30 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hex_text.h"
+#include "rid_names.h"
+
 namespace kestview {
 
-QString bbpTypeHexText(qint32 bbpType) { return QString::number(quint32(bbpType), 16).toUpper(); }
+namespace {
+
+// Names a polled record with its description. The name only labels the record, so a component
+// that refuses it does not stop the open.
+void nameRecord(Console& console, const Rid& rid, const char* id) {
+    try {
+        rid.setName(polledRidDescription(id));
+    } catch (const AutomationError& e) {
+        console.logEvent(2, QStringLiteral("naming record %1: ").arg(QLatin1String(id)) + e.text());
+    }
+}
+
+}  // namespace
+
+QString polledRidDescription(const char* id) {
+    return nameRid(QString::fromLatin1(id).toLong(nullptr, 16)).value_or(QString());
+}
+
+QString bbpTypeHexText(qint32 bbpType) { return hexText(quint32(bbpType)); }
 
 QString bbpModelName(const QString& hex) {
     if (hex == "3") return QStringLiteral("Alder");
@@ -23,7 +44,7 @@ QString macAddressText(const QByteArray& mac) {
     QStringList parts;
     for (int i : order) {
         const quint8 b = i < mac.size() ? quint8(mac[i]) : 0;
-        parts << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+        parts << hexByte(b);
     }
     return parts.join('-');
 }
@@ -127,6 +148,7 @@ bool Console::SetObjects() {
         for (const auto& [rid, name] : records) {
             id = name;
             *rid = RidsObj.item(QString::fromLatin1(name));
+            nameRecord(*this, *rid, name);
         }
         return true;
     } catch (const AutomationError& e) {
@@ -140,6 +162,7 @@ bool Console::SetObjects() {
 QString Console::getSerial() {
     logEvent(3, QStringLiteral("getSerial()"));
     RidSerial = RidsObj.item(QString::fromLatin1(kSerialRid));
+    nameRecord(*this, RidSerial, kSerialRid);
     return serialNumberText(RidSerial.ridAsByteArray());
 }
 

@@ -25,14 +25,17 @@
 
 namespace kestview {
 
-// The records the console keeps open, with the identifiers it fetches them by.
-inline constexpr const char* kChannelRid = "fdc1";       // Current frequency channel used for TX
-inline constexpr const char* kTxRateRid = "fc84";        // TX Rate Control
-inline constexpr const char* kPortTypeRid = "fc00";      // Port Type
-inline constexpr const char* kSsidRid = "fc02";          // Configured SSID
-inline constexpr const char* kMacAddrRid = "fc01";       // MAC Address
-inline constexpr const char* kCommsQualityRid = "fd43";  // Quality of the BSS connection
-inline constexpr const char* kSerialRid = "fd0a";        // NIC Serial Number
+// The records the console keeps open, with the identifiers it fetches them by. Their
+// descriptions (the records' Name) come from nameRid.
+inline constexpr const char* kChannelRid = "fdc1";
+inline constexpr const char* kTxRateRid = "fc84";
+inline constexpr const char* kPortTypeRid = "fc00";
+inline constexpr const char* kSsidRid = "fc02";
+inline constexpr const char* kMacAddrRid = "fc01";
+inline constexpr const char* kCommsQualityRid = "fd43";
+inline constexpr const char* kSerialRid = "fd0a";
+// The description of one of those records ("Configured SSID" for kSsidRid).
+QString polledRidDescription(const char* id);
 
 // The text of `BBPRegs.BBPType`: upper-case hexadecimal without leading zeros ("3", "13", "30").
 QString bbpTypeHexText(qint32 bbpType);
@@ -108,10 +111,11 @@ public:
     void fetchAdapter();
     // VireoObj, BbpRegsObj and BbpTypeHex of the open AdapterObj.
     void bindVireo();
-    // RidsObj and the six polled records. Traps its own errors: "Error Creating Rid Object " and
-    // the identifier in the status bar, a 2 s wait, and returns false.
+    // RidsObj and the six polled records, each named with its description. Traps its own errors:
+    // "Error Creating Rid Object " and the identifier in the status bar, a 2 s wait, and returns
+    // false.
     bool SetObjects();
-    // RidSerial fetched and its bytes as serial number text (see serialNumberText).
+    // RidSerial fetched (and named) and its bytes as serial number text (see serialNumberText).
     QString getSerial();
     // Drops every reference to the open adapter's objects (the collection stays).
     void releaseAdapterObjects();

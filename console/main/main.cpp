@@ -3,14 +3,9 @@
 #include <QCommandLineParser>
 #include <cstdio>
 
-#include "cmds_frm.h"
 #include "main_frm.h"
-#include "rid_form.h"
-#include "sweep_frm.h"
-#include "tally_frm.h"
-#include "alderfrm.h"
-#include "birchfrm.h"
 #include "oleaut/objbase.h"
+#include "window_openers.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -56,14 +51,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        // Each window opens on its own, owned by the main window, and deletes itself on close.
-        kestview::WindowOpeners openers;
-        openers.recordBrowser = [](kestview::Console& c) { (new kestview::RidForm(c, c.mainWindow()))->show(); };
-        openers.commandWindow = [](kestview::Console& c) { (new kestview::cmdsFrm(c, c.mainWindow()))->show(); };
-        openers.tallies = [](kestview::Console& c) { (new kestview::TallyFrm(c, c.mainWindow()))->show(); };
-        openers.sweepResults = [](kestview::Console& c) { (new kestview::SweepFrm(c, c.mainWindow()))->show(); };
-        openers.alderEditor = [](kestview::Console& c) { (new kestview::alderfrm(c, c.mainWindow()))->show(); };
-        openers.birchEditor = [](kestview::Console& c) { (new kestview::birchfrm(c, c.mainWindow()))->show(); };
+        kestview::WindowOpeners openers = kestview::consoleWindowOpeners();
         kestview::MainFrm window(console, std::move(openers));
         window.show();
         status = QApplication::exec();

@@ -20,11 +20,18 @@
 #include <QVBoxLayout>
 #include <unistd.h>
 
+#include "caption_room.h"
+
 namespace kestview {
 
 namespace {
 
 QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+
+// The tooltip of a control that shows a polled record: the record's description and number.
+QString recordTip(const char* id) {
+    return QStringLiteral("%1 (record %2)").arg(polledRidDescription(id), QString::fromLatin1(id).toUpper());
+}
 
 // Rate options: index (the value written to FC84) and caption, in display order.
 const std::pair<int, const char*> kRates[] = {{15, "Full Auto "}, {8, "11MB "}, {4, "5.5MB "},
@@ -148,15 +155,18 @@ QWidget* MainFrm::buildIdentity() {
     MacTxt_ = new QLineEdit;
     MacTxt_->setObjectName(QStringLiteral("MacTxt"));
     MacTxt_->setReadOnly(true);
+    MacTxt_->setToolTip(recordTip(kMacAddrRid));
     mh->addWidget(MacTxt_);
     g->addWidget(mac, 1, 0, 1, 2);
     g->addWidget(new QLabel(QStringLiteral("SSID")), 2, 0);
     SSIDTxt_ = new QLineEdit;
     SSIDTxt_->setObjectName(QStringLiteral("SSIDTxt"));
+    SSIDTxt_->setToolTip(recordTip(kSsidRid));
     g->addWidget(SSIDTxt_, 2, 1);
 
     RateFrm_ = new QGroupBox(QStringLiteral("TX Rate"));
     RateFrm_->setObjectName(QStringLiteral("RateFrm"));
+    RateFrm_->setToolTip(recordTip(kTxRateRid));
     auto* rg = new QGridLayout(RateFrm_);
     int n = 0;
     for (const auto& [index, caption] : kRates) {
@@ -173,6 +183,7 @@ QWidget* MainFrm::buildIdentity() {
     auto* mo = new QHBoxLayout(modeFrm_);
     portTypeCbo_ = new QComboBox;
     portTypeCbo_->setObjectName(QStringLiteral("portTypeCbo"));
+    portTypeCbo_->setToolTip(recordTip(kPortTypeRid));
     for (const char* t : kPortTypes) portTypeCbo_->addItem(QString::fromLatin1(t));
     portTypeCbo_->setCurrentIndex(-1);
     mo->addWidget(portTypeCbo_);
@@ -187,6 +198,7 @@ QWidget* MainFrm::buildPanel() {
         b = new QPushButton(QString::fromLatin1(caption));
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoFillBackground(true);
+        giveCaptionRoom(b);
         g->addWidget(b, row, col);
     };
     button(ContTxBtn_, "ContTxBtn", "Continuous Tx", 0, 0);
@@ -215,12 +227,12 @@ QWidget* MainFrm::buildPanel() {
 
 QWidget* MainFrm::buildChannels() {
     auto* box = new QGroupBox(QStringLiteral("Radio Channels"));
+    box->setToolTip(recordTip(kChannelRid));
     auto* v = new QVBoxLayout(box);
     for (int ch = 1; ch <= 14; ++ch) {
         const int mhz = ch == 14 ? 2484 : 2407 + 5 * ch;
         auto* o = new QRadioButton(QStringLiteral("%1mhz").arg(mhz));
         o->setObjectName(indexed("RadioOpt", ch));
-        o->setAutoFillBackground(true);
         RadioOpt_[ch] = o;
         v->addWidget(o);
     }
@@ -235,11 +247,13 @@ QWidget* MainFrm::buildStatus() {
     SignalBar_ = new QProgressBar;
     SignalBar_->setObjectName(QStringLiteral("SignalBar"));
     SignalBar_->setRange(27, 185);
+    SignalBar_->setToolTip(recordTip(kCommsQualityRid));
     g->addWidget(SignalBar_, 0, 1);
     g->addWidget(new QLabel(QStringLiteral("Signal Quality")), 1, 0);
     QualityBar_ = new QProgressBar;
     QualityBar_->setObjectName(QStringLiteral("QualityBar"));
     QualityBar_->setRange(0, 92);
+    QualityBar_->setToolTip(recordTip(kCommsQualityRid));
     g->addWidget(QualityBar_, 1, 1);
     tmrdisablechk_ = new QCheckBox(QStringLiteral("Check to Disable Auto refresh timer"));
     tmrdisablechk_->setObjectName(QStringLiteral("tmrdisablechk"));
@@ -568,18 +582,36 @@ void MainFrm::clearFields() {
 }
 
 void MainFrm::setBackground(QWidget* w, const QColor& colour) {
+    if (auto* o = qobject_cast<QRadioButton*>(w)) {
+        o->setProperty("optionBackground", colour == colours_.buttonFace ? QColor() : colour);
+        styleOption(o);
+        return;
+    }
     QPalette p = w->palette();
-    p.setColor(qobject_cast<QPushButton*>(w) ? QPalette::Button
-               : qobject_cast<QRadioButton*>(w) ? QPalette::Window
-                                                : QPalette::Base,
-               colour);
+    p.setColor(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Base, colour);
     w->setPalette(p);
 }
 
 void MainFrm::setTextColour(QWidget* w, const QColor& colour) {
+    if (auto* o = qobject_cast<QRadioButton*>(w)) {
+        o->setProperty("optionText", colour);
+        styleOption(o);
+        return;
+    }
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, colour);
     w->setPalette(p);
+}
+
+// The style paints an option's background only when a style sheet asks for it, so an option's
+// colours are given by its style sheet alone (a palette set beside a style sheet is overridden).
+void MainFrm::styleOption(QRadioButton* o) {
+    const QColor background = o->property("optionBackground").value<QColor>();
+    const QColor text = o->property("optionText").value<QColor>();
+    QString rules;
+    if (background.isValid()) rules += QStringLiteral(" background-color: %1;").arg(background.name());
+    if (text.isValid()) rules += QStringLiteral(" color: %1;").arg(text.name());
+    o->setStyleSheet(rules.isEmpty() ? QString() : QStringLiteral("QRadioButton {%1 }").arg(rules));
 }
 
 }  // namespace kestview

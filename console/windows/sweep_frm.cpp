@@ -1,10 +1,12 @@
 #include "sweep_frm.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "caption_room.h"
 #include "console.h"
 #include "fixed_pitch_font.h"
 #include "record_objects.h"
@@ -19,9 +21,11 @@ SweepFrm::SweepFrm(Console& console, QWidget* parent) : QWidget(parent, Qt::Wind
     sweepLst_ = new QListWidget;
     sweepLst_->setObjectName(QStringLiteral("SweepLst"));
     sweepLst_->setFont(fixedPitchFont());
-    sweepLst_->setMinimumSize(520, 420);
+    // Room for the three stations of a typical sweep (ten lines each) without scrolling.
+    sweepLst_->setMinimumSize(520, QFontMetrics(sweepLst_->font()).height() * 31 + 2 * sweepLst_->frameWidth());
     auto* updateCmd = new QPushButton(QStringLiteral("Update Sweep Results"));
     updateCmd->setObjectName(QStringLiteral("UpdateCmd"));
+    giveCaptionRoom(updateCmd);
     auto* exitCmd = new QPushButton(QStringLiteral("EXIT"));
     exitCmd->setObjectName(QStringLiteral("ExitCmd"));
     auto* buttons = new QHBoxLayout;

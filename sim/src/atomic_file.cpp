@@ -10,7 +10,7 @@
 
 namespace vireo::sim {
 
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& content) {
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& content, Durability durability) {
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     std::string tmp = path.string() + ".XXXXXX";
@@ -23,7 +23,7 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& c
         ok = n > 0;
         if (ok) done += std::size_t(n);
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (durability == Durability::Volatile || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());

@@ -51,6 +51,13 @@ public:
         while (!s.empty() && s.back() == '\0') s.pop_back();
         return s;
     }
+    std::optional<DWORD> dword(const char* name) const {
+        DWORD type = 0, value = 0, size = sizeof value;
+        if (RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+            type != REG_DWORD)
+            return std::nullopt;
+        return value;
+    }
     HKEY get() const { return key_; }
 
 private:

@@ -71,6 +71,17 @@ TEST(RfModel, TracePeaksOnTheCarrierAndNextPeaksOnTheSidelobes) {
         EXPECT_NEAR(std::abs(t.frequency(*second) - e.centreHz), 27.5e6, 1e6);
         EXPECT_NEAR(t.dbm[*second] - t.dbm[carrier], e.secondSidelobeDbc, 0.7);
     }
+    // A marker left beside a top by an earlier sweep is on that signal: the next peak is the one
+    // beyond it, not the top it already sits on.
+    for (int side : {-1, 1}) {
+        const auto first = nextPeak(t, std::size_t(std::ptrdiff_t(carrier) - side), side, 0.4);
+        ASSERT_TRUE(first);
+        EXPECT_NEAR(t.dbm[*first] - t.dbm[carrier], e.firstSidelobeDbc, 0.5);
+        const auto second = nextPeak(t, std::size_t(std::ptrdiff_t(*first) - side), side, 0.4);
+        ASSERT_TRUE(second);
+        EXPECT_NEAR(t.dbm[*second] - t.dbm[carrier], e.secondSidelobeDbc, 0.7);
+        EXPECT_FALSE(nextPeak(t, *second, side, 0.4));  // nothing further out stands out
+    }
     // Power meter: output less loss, within its noise.
     for (std::uint64_t seed = 0; seed < 20; ++seed)
         EXPECT_NEAR(powerMeterReading(e, 1.5, seed), e.outputDbm - 1.5, rf::kPowerMeterNoiseDb + 1e-9);

@@ -16,6 +16,18 @@ grep -q '"ServiceName"="VIREO2"' "$ORU_REGISTRY" || fail "class key of adapter 0
 grep -q 'adapter 0003  service VIREO3' "$scratch/status.txt" || fail "status lists adapter 0003"
 grep -q 'end record CRC good' "$scratch/status.txt" || fail "status shows the production data"
 "$tool" reset >/dev/null || fail "reset"
+# The gateway on a free port: registered while it runs, the bench's own port again once it stops.
+grep -q '"Port"=dword:000004d2' "$ORU_REGISTRY" || fail "install registers the bench's gateway port"
+"$tool" instruments --port 0 --register >"$scratch/gateway.txt" 2>&1 &
+gateway=$!
+for _ in $(seq 100); do grep -q listening "$scratch/gateway.txt" && break; sleep 0.05; done
+port=$(sed -n 's/^instrument gateway listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$scratch/gateway.txt")
+[ -n "$port" ] || { kill "$gateway"; fail "the gateway did not say where it listens"; }
+grep -q "\"Port\"=dword:$(printf %08x "$port")" "$ORU_REGISTRY" || { kill "$gateway"; fail "--register wrote port $port"; }
+kill -TERM "$gateway"
+rc=0; wait "$gateway" || rc=$?
+[ "$rc" -eq 0 ] || fail "the gateway stopped with exit $rc"
+grep -q '"Port"=dword:000004d2' "$ORU_REGISTRY" || fail "the stopped gateway left port $port registered"
 echo '{"adapters": []}' >"$scratch/bad.json"
 if "$tool" install "$scratch/bad.json" 2>"$scratch/err.txt"; then fail "a bad bench was installed"; fi
 grep -q "bad.json: adapters: expected a list of at least one adapter" "$scratch/err.txt" || fail "bad bench message"

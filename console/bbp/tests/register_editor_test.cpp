@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "alderfrm.h"
 #include "birchfrm.h"
 #include "console_fixture.h"
+#include "ndisreq32/vireo_oids.h"
 
 using namespace kestview;
 
@@ -50,6 +52,13 @@ protected:
         QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
         QCoreApplication::sendEvent(e, &in);
         QCoreApplication::sendEvent(e, &out);
+    }
+    // The registers written since the journal was cleared, by bus address / step.
+    std::set<int> writtenRegisters(int step) {
+        std::set<int> out;
+        for (const auto& e : bench().journal().entriesFor(OID_VIREO_COMMAND))
+            if (e.inWord(0) == 0x0031) out.insert(e.inWord(1) / step);
+        return out;
     }
     std::string fileText(const QString& path) {
         std::ifstream in(path.toStdString(), std::ios::binary);
@@ -126,7 +135,12 @@ TEST_F(EditorTest, AlderSaveAndRestoreRoundTrip) {
         for (int i = 1; i < 32; ++i)
             if (i < 24 || i == 28 || i >= 30) console().BbpRegsObj.item(QStringLiteral("CR%1").arg(i)).setValue(0x5A);
         dialogs().chooseFile(scratch(name));
+        bench().journal().clear();
         w->restore();
+        std::set<int> writable;  // every read-write register, and none of CR0, CR24 to CR27, CR29
+        for (int i = 1; i < 32; ++i)
+            if (i < 24 || i == 28 || i >= 30) writable.insert(i);
+        EXPECT_EQ(writtenRegisters(4), writable) << name;
         for (int i = 1; i < 32; ++i)
             if (i < 24 || i == 28 || i >= 30) {
                 EXPECT_EQ(reg(QStringLiteral("CR%1").arg(i)), saved[i]) << name << " CR" << i;
@@ -151,6 +165,17 @@ TEST_F(EditorTest, AlderSaveAndRestoreRoundTrip) {
     w->restore();
     EXPECT_EQ(reg("CR28"), 0x33);
     EXPECT_TRUE(console().errorShown());
+
+    // A name without a folder is taken in the configuration folder, which Save creates.
+    console().ConfigFolder = scratch("CFGALDER");
+    dialogs().chooseFile("bench1");
+    w->save();
+    EXPECT_TRUE(QFile::exists(scratch("CFGALDER/bench1.ini")));
+    EXPECT_TRUE(QFile::exists(scratch("CFGALDER/bench1.c")));
+    console().BbpRegsObj.item("CR28").setValue(0x44);
+    dialogs().chooseFile("bench1.ini");
+    w->restore();
+    EXPECT_EQ(reg("CR28"), 0x33);
 }
 
 TEST_F(EditorTest, AlderAutoRefreshLeavesEditedFieldsAlone) {

@@ -2,6 +2,7 @@
 // the tick, the status poll and its error exit, the remote choice and exit.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include "console_fixture.h"
 #include "main_frm.h"
 #include "ndisreq32/vireo_oids.h"
+#include "record_objects.h"
+#include "window_openers.h"
 
 namespace kestview::testing {
 namespace {
@@ -28,8 +31,9 @@ std::string benchWith(const std::string& fields) {
 
 class MainWindow : public ConsoleTest {
 protected:
-    explicit MainWindow(std::optional<std::string> bench = std::nullopt) : ConsoleTest(std::move(bench)) {
-        frm = std::make_unique<MainFrm>(console());
+    explicit MainWindow(std::optional<std::string> bench = std::nullopt, WindowOpeners openers = {})
+        : ConsoleTest(std::move(bench)) {
+        frm = std::make_unique<MainFrm>(console(), std::move(openers));
     }
     ~MainWindow() override { frm.reset(); }
 
@@ -51,11 +55,24 @@ protected:
     }
     void click(const QString& name) { find<QAbstractButton>(name)->click(); }
     void tick() { frm->RefreshTmr_Timer(); }
+    // Colours as the widget's palette holds them once its style sheet, if any, is applied.
     QColor back(const QString& name) {
         QWidget* w = find<QWidget>(name);
+        w->ensurePolished();
         return w->palette().color(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Window);
     }
-    QColor text(const QString& name) { return find<QWidget>(name)->palette().color(QPalette::WindowText); }
+    QColor text(const QString& name) {
+        QWidget* w = find<QWidget>(name);
+        w->ensurePolished();
+        return w->palette().color(QPalette::WindowText);
+    }
+    // The colour the style paints at the right end of a control, past its caption.
+    QColor painted(const QString& name) {
+        QWidget* w = find<QWidget>(name);
+        w->resize(160, w->sizeHint().height());
+        const QImage image = w->grab().toImage();
+        return image.pixelColor(image.width() - 3, image.height() / 2);
+    }
     QString field(const QString& name) { return find<QLineEdit>(name)->text(); }
     // The commands the controller got since the journal was cleared (OID of the command block).
     std::size_t requests() { return bench().journal().size(); }
@@ -94,6 +111,14 @@ TEST_F(MainWindow, OpensTheBirchBAdapterInTheComponentsOrder) {
     const auto entries = bench().journal().entries();
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries.front().adapterKey, "0002");
+    // The polled records carry the record browser's descriptions.
+    const std::pair<const Rid*, const char*> names[] = {
+        {&console().RidChannel, "Current frequency channel used for TX"}, {&console().RidTxRate, "TX Rate Control"},
+        {&console().RidPortType, "Port Type"}, {&console().RidSsid, "Configured SSID"},
+        {&console().RidMacAddr, "MAC Address"}, {&console().RidCommsQuality, "Quality of the BSS connection"},
+        {&console().RidSerial, "NIC Serial Number"}};
+    for (const auto& [rid, name] : names) EXPECT_EQ(rid->name(), name);
+    EXPECT_EQ(find<QLineEdit>("SSIDTxt")->toolTip(), "Configured SSID (record FC02)");
 
     bench().journal().clear();
     tick();
@@ -143,6 +168,7 @@ TEST_F(MainWindow, ContinuousTxNeedsAChannelAndFollowsChannelChanges) {
     click("RadioOpt(3)");
     tick();
     EXPECT_EQ(back("RadioOpt(3)"), QColor(255, 255, 128));
+    EXPECT_EQ(painted("RadioOpt(3)"), QColor(255, 255, 128)) << "the chosen channel is painted light yellow";
     EXPECT_EQ(console().RidChannel.getAsInteger(1), 3);
     click("ContTxBtn");
     tick();
@@ -157,6 +183,8 @@ TEST_F(MainWindow, ContinuousTxNeedsAChannelAndFollowsChannelChanges) {
     EXPECT_EQ(text("RadioOpt(9)"), QColor(0, 255, 0));
     EXPECT_EQ(text("RadioOpt(3)"), QColor(0, 0, 0));
     EXPECT_NE(back("RadioOpt(3)"), QColor(255, 255, 128));
+    EXPECT_NE(painted("RadioOpt(3)"), QColor(255, 255, 128));
+    EXPECT_EQ(painted("RadioOpt(9)"), QColor(255, 255, 128));
     EXPECT_EQ(bench().device("0002")->controllerState().mode, vireo::sim::TestMode::ContinuousTx)
         << "ContinuousTx re-issued on the new channel";
 
@@ -251,6 +279,78 @@ TEST_F(MainWindow, ExitWithNoAdapterOpenEndsOnTheNextTick) {
     EXPECT_FALSE(frm->isVisible());
     EXPECT_FALSE(console().refreshTimer().isActive());
     EXPECT_FALSE(console().AdaptersObj);
+}
+
+class MainWindowAndItsWindows : public MainWindow {
+protected:
+    MainWindowAndItsWindows() : MainWindow(std::nullopt, consoleWindowOpeners()) {}
+
+    // The window of this name the main window owns, once shown.
+    QWidget* shown(const QString& name) {
+        QWidget* w = frm->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+        EXPECT_TRUE(w && w->isWindow() && w->isVisible()) << name.toStdString();
+        return w && w->isVisible() ? w : nullptr;
+    }
+    void closeAll() {
+        for (QWidget* w : frm->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w->isWindow()) w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST_F(MainWindowAndItsWindows, EachWindowOpensFromTheOpenAdapter) {
+    clickLine("0002");
+    const struct {
+        const char* control;
+        const char* window;
+        const char* caption;
+    } cases[] = {
+        {"RIDBtn", "RidForm", "RID LIST"},
+        {"IssueCmdBtn", "cmdsFrm", "Issue Commands via CMD Register"},
+        {"ViewTalliesMnu", "TallyFrm", "Tallies"},
+        {"SweepResultsMnu", "SweepFrm", "Sweep Results Table"},
+        {"BBPBtn", "birchfrm", "Baseband Processor BirchB"},
+    };
+    for (const auto& c : cases) {
+        if (auto* action = frm->findChild<QAction*>(c.control)) {
+            action->trigger();
+        } else {
+            click(c.control);
+        }
+        if (QWidget* w = shown(c.window)) {
+            EXPECT_EQ(w->windowTitle(), c.caption);
+        }
+    }
+    // Each shows what the adapter holds.
+    if (QWidget* w = shown("RidForm")) {
+        EXPECT_EQ(w->findChild<QComboBox*>("RidCBox")->count(), 87);
+    }
+    if (QWidget* w = shown("SweepFrm")) {
+        EXPECT_EQ(w->findChild<QListWidget*>("SweepLst")->item(2)->text(), " - SSID: BENCH-AP-1");
+    }
+    if (QWidget* w = shown("TallyFrm")) {
+        EXPECT_EQ(w->findChildren<QLineEdit*>().size(), 36);
+    }
+    if (QWidget* w = shown("birchfrm")) {
+        EXPECT_EQ(w->findChild<QLineEdit*>("bbpTxt(0)")->text(), QString::number(console().BbpRegsObj.item("CR0").value(), 16).toUpper());
+    }
+    EXPECT_TRUE(dialogs().messages().empty());
+    closeAll();
+
+    click("CloseAdaptCmd");
+    clickLine("0001");
+    click("BBPBtn");
+    if (QWidget* w = shown("alderfrm")) {
+        EXPECT_EQ(w->windowTitle(), "Alder Base Band Processor Form");
+    }
+    closeAll();
+    click("CloseAdaptCmd");
+    clickLine("0003");
+    click("BBPBtn");
+    if (QWidget* w = shown("birchfrm")) {
+        EXPECT_EQ(w->windowTitle(), "Baseband Processor Cedar");
+    }
+    closeAll();
 }
 
 // Values of the polled records the tick must report.

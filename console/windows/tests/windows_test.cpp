@@ -75,6 +75,10 @@ TEST_F(RecordBrowser, ListsEveryRecordWithItsDescription) {
     RidForm form(console());
     auto* box = child<QComboBox>(form, "RidCBox");
     EXPECT_EQ(box->count(), 87);
+    // In the collection's (descending) order, and shown from its first record on.
+    EXPECT_EQ(box->itemText(0), "FFFF");
+    EXPECT_EQ(box->itemText(86), "FC00");
+    EXPECT_EQ(lines(child<QListWidget>(form, "RidLst")).value(2), "Rid Description = Firmware Hex FileNames");
     EXPECT_TRUE(child<QRadioButton>(form, "DispOpt(0)")->isChecked());
     EXPECT_EQ(console().RidsObj.item(QStringLiteral("fffe")).name(), "Build Sequence Number");
     EXPECT_EQ(console().RidsObj.item(QStringLiteral("fc20")).name(), "[FC20]");

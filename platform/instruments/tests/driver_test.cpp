@@ -256,6 +256,28 @@ TEST_F(DriverFixture, AbsentInstrumentTimesOutAndLeavesTheValue) {
     hp438a_close(meter);
 }
 
+TEST_F(DriverFixture, AGatewayThatStopsFailsOpenSessionsAndNewOnes) {
+    const int meter = hp438a_init(13);
+    ASSERT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(analyzer, 0);
+    gateway.stop();  // the registry still names its port
+    double v = -99.0;
+    int meterStatus = 0, analyzerStatus = 0, again = 0;
+    EXPECT_LT(timed([&] {
+                  meterStatus = hp438a_measure(meter, 0, &v);
+                  analyzerStatus = saReadMarkerAmplitude(analyzer, &v);
+                  again = hp438a_init(13);
+              }),
+              kBound);
+    EXPECT_EQ(meterStatus, INSTR_ERR_IO);
+    EXPECT_EQ(analyzerStatus, INSTR_ERR_IO);
+    EXPECT_EQ(v, -99.0);
+    EXPECT_EQ(again, INSTR_ERR_NO_GATEWAY);
+    EXPECT_EQ(hp438a_close(meter), INSTR_SUCCESS);
+    EXPECT_EQ(saClose(analyzer), INSTR_SUCCESS);
+}
+
 TEST(DriverFailures, NoGatewayListening) {
     vireo::sim::testing::TestBench bench;
     int fd = -1;

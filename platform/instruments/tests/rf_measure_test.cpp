@@ -1,93 +1,114 @@
-// The bench's RF path measured through the drivers and the simulated gateway, as the
-// manufacturing test measures it: the adapter on the RF cable in continuous transmit.
-#include <gtest/gtest.h>
-
+// The bench's RF path measured through the drivers and the simulated gateway the way the
+// manufacturing test measures it: its analyzer set-up and its sidelobe measurement, with the Cedar
+// adapter on the RF cable in continuous transmit.
 #include <cmath>
 
-#include "controller.h"
-#include "instruments/gateway_config.h"
-#include "instruments/hp438a.h"
-#include "instruments/hp8593e.h"
-#include "registry/winreg.h"
-#include "request_helpers.h"
-#include "vireo/sim/bench.h"
-#include "vireo/sim/instrument_gateway.h"
-#include "vireo/sim/rf_emission.h"
-#include "vireo/sim/testing/test_bench.h"
+#include "mask_ports_on_bench.h"
+#include "mask_test.h"
+#include "rf/rf_constants.h"
 
 using namespace vireo::sim;
+namespace mt = kestview::mfgtest;
 
 namespace {
 
-struct RfBench : ::testing::Test {
-    vireo::sim::testing::TestBench bench;
-    InstrumentGateway gateway{loadBench(bench.benchFile())};
-    std::shared_ptr<Device> device = bench.device("0003");  // the Cedar adapter on the cable
-    int meter = 0, analyzer = 0;
+constexpr double kCableLossDb = 1.5;  // the default bench's cable
 
+// A lobe's level as the analyzer sees it: over the transmitter's broadband floor.
+double overFloor(double lobeDbc) {
+    return 10 * std::log10(std::pow(10, lobeDbc / 10) + std::pow(10, rf::kTransmitterFloorDbc / 10));
+}
+
+struct RfBench : bench_rig::RfRig {
+    mt::MaskTest sequence{adapter, instruments, host, mt::kDefaultMaskOffset};
     void SetUp() override {
-        const DWORD port = DWORD(gateway.listen(0));
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
-        RegCloseKey(key);
-        meter = hp438a_init(13);
-        ASSERT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
-        analyzer = saInit(0, 1);
-        ASSERT_GT(analyzer, 0);
-        // The manufacturing test's analyzer set-up.
-        ASSERT_EQ(saConfigBandwidth(analyzer, 1, 1000000, 1, 0, 100, 3000, 0.3), INSTR_SUCCESS);
-        ASSERT_EQ(saConfigSweep(analyzer, 0, 1, 0.1), INSTR_SUCCESS);
-        ASSERT_EQ(saAmplitude(analyzer, 0, 0, 0, 1, 10.0, 0, 8, 0, 0), INSTR_SUCCESS);
-        ASSERT_EQ(saAmplitudeLevel(analyzer, -25.0, 0, 0, 0, -10.0, 0, 0), INSTR_SUCCESS);
-        ASSERT_EQ(saConfigMarkerPeak(analyzer, 6.0, 0, 0, 0), INSTR_SUCCESS);
-        ASSERT_EQ(saSpan(analyzer, 0, 80e6f), INSTR_SUCCESS);
+        RfRig::SetUp();
+        sequence.SetupAnalyzer();
+        ASSERT_GT(instruments.analyzer, 0);
     }
-    void TearDown() override {
-        hp438a_close(meter);
-        saClose(analyzer);
-    }
-
-    // CR31 and the narrow filter (CR5 bit 4), then transmit restarted on `channel`.
-    void transmit(int channel, int cr31, bool narrow) {
-        namespace st = simtest;
-        const WORD cr5 = WORD(device->basebandRegister("CR5").value_or(0));
-        st::command(*device, cmd::StopTest);
-        ASSERT_EQ(st::command(*device, cmd::SetChannel, WORD(channel)).status, NDIS_STATUS_SUCCESS);
-        ASSERT_EQ(st::command(*device, cmd::WriteBaseband, 31 * 2, WORD(cr31)).status, NDIS_STATUS_SUCCESS);
-        ASSERT_EQ(st::command(*device, cmd::WriteBaseband, 5 * 2, WORD(narrow ? cr5 | 0x10 : cr5 & ~0x10)).status,
-                  NDIS_STATUS_SUCCESS);
-        ASSERT_EQ(st::command(*device, cmd::ContinuousTx, 0).status, NDIS_STATUS_SUCCESS);
-        ASSERT_EQ(saFrequency(analyzer, float(channelCentreHz(channel)), 5e6f), INSTR_SUCCESS);
+    Emission model(int channel, int cr31, bool narrow) {
+        return modelEmission(adapter.device().spec(), channel, unsigned(cr31), narrow);
     }
     double marker(int number, int function) {
         double dbm = 999.0;
-        EXPECT_EQ(saConfigMarkerToFunction(analyzer, number, function), INSTR_SUCCESS);
-        EXPECT_EQ(saReadMarkerAmplitude(analyzer, &dbm), INSTR_SUCCESS);
+        EXPECT_EQ(saConfigMarkerToFunction(instruments.analyzer, number, function), INSTR_SUCCESS);
+        EXPECT_EQ(saReadMarkerAmplitude(instruments.analyzer, &dbm), INSTR_SUCCESS);
         return dbm;
     }
 };
 
 }  // namespace
 
-TEST_F(RfBench, MarkersFindCarrierAndSidelobesAndTheMeterReadsThroughTheLoss) {
-    transmit(6, 64, false);
-    const Emission e = modelEmission(device->spec(), 6, 64, false);
-    double hz = 0, peak = 0;
-    ASSERT_EQ(saZoomReadPeak(analyzer, &hz, &peak), INSTR_SUCCESS);
-    EXPECT_NEAR(hz, channelCentreHz(6), 250e3);  // within a trace point or two
+TEST_F(RfBench, CarrierAtTheCentreSidelobesBesideItAndTheMeterReadsThroughTheLoss) {
+    for (bool narrow : {false, true}) {
+        narrowFilter(narrow);
+        for (int ch = 1; ch <= 14; ++ch) {
+            SCOPED_TRACE(::testing::Message() << "channel " << ch << (narrow ? " narrow" : ""));
+            transmit(ch, 64);
+            const Emission e = model(ch, 64, narrow);
+            double hz = 0, peak = 0;
+            ASSERT_EQ(saZoomReadPeak(instruments.analyzer, &hz, &peak), INSTR_SUCCESS);
+            EXPECT_NEAR(hz, channelCentreHz(ch), 1e6);  // the carrier's top is flat within the RBW
+            EXPECT_NEAR(sequence.MeasureSidelobe(true, 1), e.firstSidelobeDbc, 0.3);
+            // The trace moves under the markers (a new sweep of a restarted transmitter): applied
+            // again, next peak left and right still go on from the first sidelobes to the second.
+            adapter.restartTX();
+            EXPECT_NEAR(sequence.MeasureSidelobe(false, 2), overFloor(e.secondSidelobeDbc), 0.5);
+            double dbm = 999.0;
+            ASSERT_EQ(hp438a_measure(instruments.meter, 0, &dbm), INSTR_SUCCESS);
+            EXPECT_NEAR(dbm, e.outputDbm - kCableLossDb, rf::kPowerMeterNoiseDb + 0.005);
+        }
+    }
+    // Marker by marker: peak search on the carrier, then each next-peak step one lobe further out.
+    transmit(6, 64);
+    const Emission e = model(6, 64, true);
     const double carrier = marker(1, 4);
-    EXPECT_NEAR(marker(2, 6) - carrier, e.firstSidelobeDbc, 1.5);
-    EXPECT_NEAR(marker(2, 6) - carrier, e.secondSidelobeDbc, 1.5);  // applied again: the second
-    double dbm = 999;
-    ASSERT_EQ(hp438a_measure(meter, 0, &dbm), INSTR_SUCCESS);
-    EXPECT_NEAR(dbm, e.outputDbm - 1.5, 0.05);  // the default bench's cable loses 1.5 dB
+    for (auto [number, function] : {std::pair{2, 6}, std::pair{3, 7}}) {
+        marker(number, 4);
+        EXPECT_NEAR(marker(number, function) - carrier, e.firstSidelobeDbc, 0.3);
+        EXPECT_NEAR(marker(number, function) - carrier, overFloor(e.secondSidelobeDbc), 0.5);
+    }
+}
 
-    // Not transmitting: the noise floor only.
-    simtest::command(*device, cmd::StopTest);
-    ASSERT_EQ(hp438a_measure(meter, 0, &dbm), INSTR_SUCCESS);
-    EXPECT_LT(dbm, -65.0);
-    EXPECT_LT(marker(1, 4), -70.0);
+TEST_F(RfBench, FirstSidelobeFallsWithEveryCr31StepDownToItsFloor) {
+    for (bool narrow : {false, true}) {
+        narrowFilter(narrow);
+        const double floorDbc = rf::kFirstSidelobeFloorDbc - (narrow ? rf::kFilterFirstSidelobeDb : 0.0);
+        for (int ch = 1; ch <= 14; ++ch) {
+            double last = 0;
+            int steps = 0;
+            for (int cr31 = 0; model(ch, cr31, narrow).firstSidelobeDbc > floorDbc + 1.0; cr31 += 8, ++steps) {
+                SCOPED_TRACE(::testing::Message() << "channel " << ch << " CR31 " << cr31 << (narrow ? " narrow" : ""));
+                transmit(ch, cr31);
+                const double lobe = sequence.MeasureSidelobe(true, 1);
+                EXPECT_NEAR(lobe, overFloor(model(ch, cr31, narrow).firstSidelobeDbc), 0.3);
+                if (cr31 > 0) {
+                    EXPECT_LT(lobe, last - 0.25);
+                }
+                last = lobe;
+            }
+            EXPECT_GE(steps, 10) << "channel " << ch;  // the sweep crossed the limit on its way
+            EXPECT_LT(last, -mt::kDefaultMaskOffset - 10);
+        }
+    }
+}
+
+TEST_F(RfBench, OnlyTheNoiseFloorsWhenNothingOnTheCableTransmits) {
+    const auto noiseOnly = [&](const char* what) {
+        SCOPED_TRACE(what);
+        double dbm = 999.0;
+        ASSERT_EQ(hp438a_measure(instruments.meter, 0, &dbm), INSTR_SUCCESS);
+        EXPECT_NEAR(dbm, rf::kPowerMeterFloorDbm, 0.5);
+        // 10 dB of input attenuation over the displayed noise, and its ripple.
+        EXPECT_LT(marker(1, 4), rf::kAnalyzerNoiseDbmPerMHz + 10 + 0.5);
+    };
+    transmit(6, 72);
+    adapter.stopTest();
+    noiseOnly("the adapter on the cable stopped");
+    // The Birch adapter transmits, but it is not the one on the cable.
+    bench_rig::BenchAdapter birch(bench.device("0002"));
+    birch.initPhy();
+    birch.setChannel(6);
+    birch.continuousTx(0);
+    noiseOnly("an adapter off the cable transmitting");
 }

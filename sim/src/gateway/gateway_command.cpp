@@ -19,7 +19,8 @@ int usage() {
                  "  serves the bench's instruments over the GPIB-ETHERNET protocol on 127.0.0.1\n"
                  "  --bench FILE  the bench file (default: the installed bench)\n"
                  "  --port N      TCP port (default: the bench's gatewayPort, 1234); 0 picks a free one\n"
-                 "  --register    point the instrument drivers (registry) at the port it listens on\n";
+                 "  --register    point the instrument drivers (registry) at the port it listens on,\n"
+                 "                and back at the bench's port when it stops\n";
     return 2;
 }
 }  // namespace
@@ -62,7 +63,10 @@ int runInstrumentGateway(int argc, char** argv) {
         std::cerr << "vireo-bench: " << e.what() << "\n";
         return 1;
     }
-    if (doRegister) registerGateway(bench, listening);
+    if (doRegister && !registerGateway(bench, listening)) {
+        doRegister = false;
+        std::cerr << "vireo-bench: the registry names a gateway entered by hand; the drivers still use it\n";
+    }
     std::cout << "instrument gateway listening on 127.0.0.1:" << listening;
     for (const auto& [address, model] : gateway.instruments()) std::cout << ", " << model << " at GPIB " << address;
     if (!bench.rfCable.adapterKey.empty())
@@ -71,6 +75,10 @@ int runInstrumentGateway(int argc, char** argv) {
     int signal = 0;
     sigwait(&stopSignals, &signal);
     gateway.stop();
+    if (doRegister && !releaseGateway(bench, listening)) {
+        std::cerr << "vireo-bench: cannot point the instrument drivers back at port " << bench.gatewayPort << "\n";
+        return 1;
+    }
     return 0;
 }
 

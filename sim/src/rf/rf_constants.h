@@ -11,11 +11,16 @@ inline constexpr double kGainSlopeDbPerMHz = -0.024;    // gain falls towards th
 inline constexpr double kAdapterSpreadDb = 1.5;         // adapter offsets lie within ±1.5 dB
 
 // Spectral regrowth: R = kRegrowthAtReferenceDbc + kRegrowthDbPerDb * (P - kRegrowthReferenceDbm),
-// limited by kRegrowthCeilingDbc, over the shaping filter's floor.
+// limited by the saturated amplifier's regrowth C = kSaturatedRegrowthDbc +
+// kSaturatedDbPerDb * (P - kRegrowthReferenceDbm), over the shaping filter's floor. 8 dB per dB of
+// output at 8 CR31 counts per dB makes one count move the sidelobe by about 1 dB, so the tuning
+// loop's step (the error in dB, in counts) lands on the limit in one or two steps; saturated, the
+// regrowth still grows 0.5 dB per dB, so the sidelobes fall with every CR31 step down to the floor.
 inline constexpr double kRegrowthAtReferenceDbc = -30.0;
 inline constexpr double kRegrowthReferenceDbm = 16.0;
 inline constexpr double kRegrowthDbPerDb = 8.0;
-inline constexpr double kRegrowthCeilingDbc = -6.0;
+inline constexpr double kSaturatedRegrowthDbc = -10.0;
+inline constexpr double kSaturatedDbPerDb = 0.5;
 inline constexpr double kFirstSidelobeFloorDbc = -48.0;
 inline constexpr double kSecondBelowFirstDb = 14.0;
 // The narrow transmit filter (CR11 bit 5 on Birch, CR5 bit 4 on Cedar).

@@ -43,7 +43,8 @@ Emission modelEmission(const AdapterSpec& adapter, int channel, unsigned txPower
     e.outputDbm = kMaxOutputDbm + slope + adapterOffsetDb(adapter) - double(txPowerControl) / kCountsPerDb;
     // Spectral regrowth of the power amplifier, limited from above, over the shaping filter's floor.
     const double regrowth = kRegrowthAtReferenceDbc + kRegrowthDbPerDb * (e.outputDbm - kRegrowthReferenceDbm);
-    const double limited = 1.0 / (1.0 / dbToLinear(regrowth) + 1.0 / dbToLinear(kRegrowthCeilingDbc));
+    const double saturated = kSaturatedRegrowthDbc + kSaturatedDbPerDb * (e.outputDbm - kRegrowthReferenceDbm);
+    const double limited = 1.0 / (1.0 / dbToLinear(regrowth) + 1.0 / dbToLinear(saturated));
     const double first = linearToDb(dbToLinear(kFirstSidelobeFloorDbc) + limited);
     e.firstSidelobeDbc = first - (narrowFilter ? kFilterFirstSidelobeDb : 0.0);
     e.secondSidelobeDbc = first - kSecondBelowFirstDb - (narrowFilter ? kFilterSecondSidelobeDb : 0.0);

@@ -1,11 +1,8 @@
 #include "rf_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "../atomic_file.h"
 #include "../baseband.h"
 #include "../controller.h"
 
@@ -15,28 +12,6 @@ namespace {
 bool sameRadiation(const Emission& a, const Emission& b) {
     return a.transmitting == b.transmitting && a.channel == b.channel && a.txPowerControl == b.txPowerControl &&
            a.narrowFilter == b.narrowFilter;
-}
-
-// Replaces the file atomically; the emission is volatile state, so it is not synced to disk.
-bool replaceFile(const std::filesystem::path& path, const std::string& content) {
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    std::string tmp = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0644) == 0;
-    for (std::size_t done = 0; ok && done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
-    }
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
 }
 }  // namespace
 
@@ -74,7 +49,8 @@ void RfOutput::publish(const Emission& e) {
     current_.publisher = long(::getpid());
     // A state folder that cannot be written leaves the instruments seeing the previous emission;
     // the adapter itself carries on.
-    published_ = replaceFile(file_, emissionToJson(current_)) || published_;
+    // The emission is volatile state: replaced atomically, not synced to disk.
+    published_ = writeFileAtomically(file_, emissionToJson(current_), Durability::Volatile) || published_;
 }
 
 }  // namespace vireo::sim

@@ -112,8 +112,19 @@ bool fallsAway(const Trace& t, std::size_t i, int direction, double excursion) {
 
 std::optional<std::size_t> nextPeak(const Trace& t, std::size_t from, int direction, double excursionDb) {
     const double excursion = std::max(excursionDb, 0.0);
+    // The marker sits on a signal, not necessarily on its very top (the trace moves under a marker
+    // left where an earlier sweep put it): first leave that signal, going past its top until the
+    // trace has fallen by the excursion; the next peak is the first one beyond.
+    if (from >= t.dbm.size()) return std::nullopt;
+    double top = t.dbm[from];
+    bool leftSignal = false;
     for (std::ptrdiff_t j = std::ptrdiff_t(from) + direction; j >= 0 && j < std::ptrdiff_t(t.dbm.size()); j += direction) {
         const auto i = std::size_t(j);
+        if (!leftSignal) {
+            top = std::max(top, t.dbm[i]);
+            leftSignal = top - t.dbm[i] >= excursion && t.dbm[i] < top;
+            continue;
+        }
         if (fallsAway(t, i, -1, excursion) && fallsAway(t, i, +1, excursion)) return i;
     }
     return std::nullopt;

@@ -45,8 +45,10 @@ Trace computeTrace(const Emission& e, double lossDb, const AnalyzerSettings& s, 
 
 // The highest point of the trace.
 std::size_t highestPeak(const Trace& t);
-// The nearest point left (direction -1) or right (+1) of `from` that is a peak: the trace falls by
-// at least `excursionDb` on both sides of it before rising above it again. nullopt: none.
+// The next peak left (direction -1) or right (+1) of the signal at `from`: going that way, past the
+// top of the signal `from` is on until the trace has fallen by `excursionDb`, the nearest point
+// that is a peak (the trace falls by at least `excursionDb` on both sides of it before rising above
+// it again). nullopt: none.
 std::optional<std::size_t> nextPeak(const Trace& t, std::size_t from, int direction, double excursionDb);
 
 }  // namespace vireo::sim

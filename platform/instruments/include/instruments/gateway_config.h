@@ -6,6 +6,10 @@
 //   Port             REG_DWORD  its TCP port                                 (default 1234)
 //   ReadTimeoutMs    REG_DWORD  how long an instrument may take to answer   (default 1000, 1..3000)
 //   AnalyzerAddress  REG_DWORD  GPIB address saInit's address 0 selects      (default 18)
+//
+// Nothing listening at Address:Port makes hp438a_init and saInit return INSTR_ERR_NO_GATEWAY within
+// the connect time-out (2 s at most, at once on this machine); a session whose gateway went away
+// fails each call with INSTR_ERR_IO until it is closed and opened again.
 #pragma once
 
 namespace oru::instruments {
