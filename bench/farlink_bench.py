@@ -4,6 +4,7 @@ download, through the remote provider over TLS on 127.0.0.1 and in process.
 
 Goal: the median remote tick under 1 ms."""
 import json
+import math
 import os
 import pathlib
 import shutil
@@ -14,11 +15,17 @@ import tempfile
 import time
 
 TICKS = 2000
-FLASHES = 3
+FLASHES = 20
 INTEGER_RECORDS = [("FDC1", 1), ("FC84", 1), ("FC00", 1), ("FD43", 1), ("FD43", 2), ("FD40", 1)]
 
 
-def measure(host, image):
+def percentile(samples, p):
+    """Nearest-rank percentile: with fewer than 100 samples the 99th is the largest."""
+    ordered = sorted(samples)
+    return ordered[max(0, math.ceil(p / 100 * len(ordered)) - 1)]
+
+
+def measure(host, images):
     import oleaut
     if host:
         adapters = oleaut.Dispatch("FarLink.clsAdapters", host).Adapters()
@@ -38,16 +45,17 @@ def measure(host, image):
         ssid.RidStringValue
         ticks.append(time.perf_counter() - start)
     firmware = vireo.Firmware
-    assert firmware.LoadHEXFile(image) == 1
     flashes = []
-    for _ in range(FLASHES):
+    for i in range(FLASHES):
+        # The two images differ in every code block, so each flash writes all 200 KB (the download
+        # skips what the adapter already holds).
+        assert firmware.LoadHEXFile(images[i % 2]) == 1
         start = time.perf_counter()
         assert firmware.FlashImage() == 1
         flashes.append(time.perf_counter() - start)
     adapter.Close()
-    ticks.sort()
-    return {"tick_median_ms": 1000 * statistics.median(ticks), "tick_p99_ms": 1000 * ticks[int(0.99 * len(ticks))],
-            "flash_median_ms": 1000 * statistics.median(flashes)}
+    return {"tick_median_ms": 1000 * statistics.median(ticks), "tick_p99_ms": 1000 * percentile(ticks, 99),
+            "flash_median_ms": 1000 * statistics.median(flashes), "flash_p99_ms": 1000 * percentile(flashes, 99)}
 
 
 def main(build):
@@ -69,27 +77,31 @@ def main(build):
         subprocess.run([tool("farlinkd"), "--init"], env=host_env, **quiet)
         (scratch / "client").mkdir()
         shutil.copy(scratch / "keys" / "client.pem", scratch / "client" / "client.pem")
-        image = scratch / "STA7_1.HEX"
-        subprocess.run([tool("oru-fwimage"), "-o", str(image), "--station", "7:1:3:2", "--code-bytes", "200000"], **quiet)
+        images = [scratch / f"STA7_{seed}.HEX" for seed in (1, 2)]
+        for seed, image in zip((1, 2), images):
+            subprocess.run([tool("oru-fwimage"), "-o", str(image), "--station", "7:1:3:2", "--code-bytes", "200000",
+                            "--seed", str(seed)], **quiet)
         log = open(scratch / "farlinkd.log", "w")
         exporter = subprocess.Popen([tool("farlinkd"), "--listen", "127.0.0.1", "--port", "0"], env=host_env,
                                     stderr=log, stdout=subprocess.DEVNULL)
         port = None
-        for _ in range(500):
+        for _ in range(3000):  # up to 30 s on a loaded machine
             text = (scratch / "farlinkd.log").read_text()
             if "listening on 127.0.0.1:" in text:
                 port = int(text.split("listening on 127.0.0.1:")[1].split()[0])
                 break
             time.sleep(0.01)
+        if port is None:
+            sys.exit("farlinkd did not start:\n" + (scratch / "farlinkd.log").read_text())
         results = {}
         for name, env, host in (("in process", host_env, ""), ("remote over TLS", client_env, f"127.0.0.1:{port}")):
-            out = subprocess.run([sys.executable, __file__, "--measure", host, str(image)], env=env,
+            out = subprocess.run([sys.executable, __file__, "--measure", host, *map(str, images)], env=env,
                                  stdout=subprocess.PIPE, text=True, check=True)
-            results[name] = json.loads(out.stdout)
-        print("farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue), 200 KB flash")
+            results[name] = json.loads(out.stdout.strip().splitlines()[-1])  # the last line: the figures
+        print(f"farlink: status-refresh tick (6 GetAsInteger + 1 RidStringValue) x {TICKS}, 200 KB flash x {FLASHES}")
         for name, r in results.items():
             print(f"  {name:<16} tick median {r['tick_median_ms']:.3f} ms  p99 {r['tick_p99_ms']:.3f} ms"
-                  f"  flash {r['flash_median_ms']:.1f} ms")
+                  f"  flash median {r['flash_median_ms']:.1f} ms  p99 {r['flash_p99_ms']:.1f} ms")
         goal = results["remote over TLS"]["tick_median_ms"] < 1.0
         print(f"  goal (remote median under 1 ms): {'met' if goal else 'NOT met'}")
     finally:
@@ -100,7 +112,7 @@ def main(build):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 4 and sys.argv[1] == "--measure":
-        print(json.dumps(measure(sys.argv[2], sys.argv[3])))
+    if len(sys.argv) == 5 and sys.argv[1] == "--measure":
+        print(json.dumps(measure(sys.argv[2], sys.argv[3:])))
     else:
         main(sys.argv[1])

@@ -9,6 +9,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// A target that must set up once (as libFuzzer lets it) defines this.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace {
 
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FILE-OR-FOLDER...\n", argv[0]);
         return 2;
     }
+    if (LLVMFuzzerInitialize && LLVMFuzzerInitialize(&argc, &argv) != 0) return 1;
     int failures = 0;
     std::size_t inputs = 0;
     for (int i = 1; i < argc; ++i) {

@@ -107,6 +107,13 @@ std::string describePeer(const sockaddr_storage& address) {
     return std::string(text) + ":" + std::to_string(port);
 }
 
+kj::Promise<void> discard(kj::AsyncInputStream& in, kj::byte (&buffer)[4096]) {
+    return in.tryRead(buffer, 1, sizeof buffer).then([&in, &buffer](std::size_t n) -> kj::Promise<void> {
+        if (n == 0) return kj::READY_NOW;
+        return discard(in, buffer);
+    });
+}
+
 }  // namespace
 
 struct ObjectExporter::State {
@@ -279,7 +286,18 @@ void serveConnectionBytes(const std::uint8_t* data, std::size_t size) {
         auto io = kj::setupAsyncIo();
         CallQueue queue(io.waitScope, io.provider->getTimer(), 64);
         auto pipe = kj::newTwoWayPipe();
-        auto feeding = pipe.ends[1]->write(data, size).then([&]() { pipe.ends[1]->shutdownWrite(); }).eagerlyEvaluate(nullptr);
+        // The stream ends once the calls the bytes made have run (the loop has nothing left to
+        // do), as when a client hangs up after its last message, not while they are still queued.
+        auto feeding = pipe.ends[1]
+                           ->write(data, size)
+                           .then([]() { return kj::evalLast([]() {}); })
+                           .then([]() { return kj::evalLast([]() {}); })
+                           .then([&]() { pipe.ends[1]->shutdownWrite(); })
+                           .eagerlyEvaluate(nullptr);
+        // What the session answers is read and dropped: a connection closes only once its last
+        // write has gone out.
+        kj::byte answers[4096];
+        auto discarding = discard(*pipe.ends[1], answers).eagerlyEvaluate(nullptr);
         serveSession(kj::mv(pipe.ends[0]), queue, 64, {}, "buffer");
     }
     CoUninitialize();

@@ -1,5 +1,7 @@
 #include "object_server.h"
 
+#include <kj/common.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -140,12 +142,14 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
         std::vector<VARIANT> args(n), refs(n);
         for (auto& v : args) VariantInit(&v);
         for (auto& v : refs) VariantInit(&v);
-        auto clearAll = [&] {
+        // Cleared however the call ends, a malformed argument that throws included (a by-reference
+        // argument's slot only points into refs, so clearing both is safe).
+        const auto clearArgs = kj::defer([&] {
             for (UINT i = 0; i < n; ++i) {
-                if (wireArgs[i].getByRef()) VariantClear(&refs[i]);
-                else VariantClear(&args[i]);
+                VariantClear(&args[i]);
+                VariantClear(&refs[i]);
             }
-        };
+        });
         for (UINT i = 0; i < n; ++i) {
             const auto a = wireArgs[i];
             VARIANT* into = a.getByRef() ? &refs[i] : &args[i];
@@ -153,7 +157,6 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
             if (a.getByRef() && a.getVt() == VT_VARIANT && a.isVariant()) hr = peer_->fromWire(a.getVariant(), into);
             else hr = peer_->fromWire(a, into);
             if (FAILED(hr)) {
-                clearAll();
                 results.setArgErr(i);
                 return results.setHr(hr);
             }
@@ -168,7 +171,13 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
         DISPPARAMS dp{n ? args.data() : nullptr, namedIds.empty() ? nullptr : namedIds.data(), n, UINT(namedIds.size())};
         VARIANT result;
         VariantInit(&result);
+        const auto clearResult = kj::defer([&] { VariantClear(&result); });
         EXCEPINFO excep{};
+        const auto clearException = kj::defer([&] {
+            SysFreeString(excep.bstrSource);
+            SysFreeString(excep.bstrDescription);
+            SysFreeString(excep.bstrHelpFile);
+        });
         UINT argErr = 0;
         SetErrorInfo(0, nullptr);
         const HRESULT hr = disp->Invoke(params.getDispid(), GUID_NULL, params.getLcid(), params.getFlags(), &dp,
@@ -178,7 +187,6 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
         results.setArgErr(argErr);
         takeErrorInfo(results.initError());
         if (params.getWantResult()) peer_->toWire(result, results.initResult());
-        VariantClear(&result);
         auto byRef = results.initByRef(n);
         for (UINT i = 0; i < n; ++i) {
             if (!wireArgs[i].getByRef()) continue;
@@ -192,7 +200,6 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
                 out.setByRef(true);
             }
         }
-        clearAll();
         if (params.getWantException() && hr == DISP_E_EXCEPTION) {
             auto e = results.initException();
             e.setPresent(true);
@@ -203,9 +210,6 @@ kj::Promise<void> ObjectServer::invoke(InvokeContext context) {
             e.setHelpContext(excep.dwHelpContext);
             e.setScode(excep.scode);
         }
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrHelpFile);
     });
 }
 

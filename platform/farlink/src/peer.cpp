@@ -1,6 +1,7 @@
 #include "peer.h"
 
 #include <cstring>
+#include <memory>
 
 #include "object_server.h"
 #include "oleaut/oleauto.h"
@@ -61,6 +62,10 @@ struct ArrayAccess {
     ~ArrayAccess() {
         if (SUCCEEDED(hr)) SafeArrayUnaccessData(array);
     }
+};
+
+struct ArrayDestroyer {
+    void operator()(SAFEARRAY* array) const { SafeArrayDestroy(array); }
 };
 
 }  // namespace
@@ -300,17 +305,18 @@ HRESULT Peer::arrayFromWire(VARTYPE element, wire::SafeArray::Reader in, SAFEARR
     if (n > limits_.maxArrayElements) return E_OUTOFMEMORY;
     SAFEARRAY* array = SafeArrayCreateVector(element, in.getLowerBound(), n);
     if (!array) return E_OUTOFMEMORY;
+    // Destroyed unless handed out, also when a malformed element throws while it is filled.
+    std::unique_ptr<SAFEARRAY, ArrayDestroyer> owned(array);
     HRESULT hr = S_OK;
     {
         ArrayAccess access(array);
-        if (FAILED(hr = access.hr)) {
-            SafeArrayDestroy(array);
-            return hr;
-        }
+        if (FAILED(hr = access.hr)) return hr;
         auto* bytes = static_cast<unsigned char*>(access.data);
         const std::size_t size = SafeArrayGetElemsize(array);
         switch (in.which()) {
-        case W::BYTES: std::memcpy(bytes, in.getBytes().begin(), n); break;
+        case W::BYTES:
+            if (n) std::memcpy(bytes, in.getBytes().begin(), n);  // an empty array has no data to copy into
+            break;
         case W::INTEGERS:
             for (UINT i = 0; i < n; ++i) writeInteger(bytes + i * size, element, in.getIntegers()[i]);
             break;
@@ -334,11 +340,8 @@ HRESULT Peer::arrayFromWire(VARTYPE element, wire::SafeArray::Reader in, SAFEARR
             break;
         }
     }
-    if (FAILED(hr)) {
-        SafeArrayDestroy(array);
-        return hr;
-    }
-    *out = array;
+    if (FAILED(hr)) return hr;
+    *out = owned.release();
     return S_OK;
 }
 

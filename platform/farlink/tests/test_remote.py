@@ -7,7 +7,7 @@ import sys
 import time
 
 import pytest
-from conftest import CLIENT, SCRATCH, BUILD
+from conftest import CLIENT, SCRATCH, SOURCE, BUILD
 
 import oleaut
 
@@ -189,4 +189,41 @@ def test_malformed_and_oversized_messages_close_only_their_connection(exporter):
                 pass
     assert exporter.wait_for_log("refused: ")
     assert exporter.wait_for_log("connection failed") or exporter.wait_for_log("closed; its objects")
+    assert remote_adapters(exporter.address).Count == 4
+
+
+def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
+    """A TLS client that presents no certificate, or one the host's authority did not sign, gets no
+    answer to a well-formed bootstrap request: the exporter closes that connection and serves the
+    next client as before. The same request with the host's credential is answered."""
+    import socket
+    import ssl
+    bootstrap = (SOURCE / "fuzz" / "corpus" / "farlink" / "bootstrap").read_bytes()
+    trusted = str(CLIENT / "farlink" / "client.pem")
+
+    def answer(certificate):
+        context = ssl.create_default_context(cafile=trusted)
+        if certificate:
+            context.load_cert_chain(certificate)
+        received = b""
+        with socket.create_connection(("127.0.0.1", exporter.port), timeout=10) as raw:
+            try:
+                with context.wrap_socket(raw, server_hostname="farlinkd") as s:
+                    s.sendall(bootstrap)
+                    while chunk := s.recv(4096):  # a refused client sees the end (a time-out fails)
+                        received += chunk
+                        if certificate == trusted:
+                            break
+            except (ConnectionError, ssl.SSLError):
+                pass
+        return received
+
+    refused_before = exporter.log().count("refused")
+    assert answer(trusted) != b""
+    for certificate in (None, str(SCRATCH / "stranger" / "client.pem")):
+        assert answer(certificate) == b"", certificate
+    deadline = time.monotonic() + 5
+    while exporter.log().count("refused") < refused_before + 2 and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert exporter.log().count("refused") >= refused_before + 2, exporter.log()
     assert remote_adapters(exporter.address).Count == 4
