@@ -32,9 +32,12 @@ QString ScriptedDialogs::saveFileName(QWidget*, const QString& caption, const QS
 
 std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString&, const QString&, const QString&) {
     if (inputs_.empty()) return std::nullopt;
-    auto t = inputs_.front();
+    // Copied out field by field: GCC 12 misreads a moved optional<QString> as uninitialised.
+    const bool entered = inputs_.front().has_value();
+    const QString text = entered ? *inputs_.front() : QString();
     inputs_.pop_front();
-    return t;
+    if (!entered) return std::nullopt;
+    return text;
 }
 
 }  // namespace kestview::testing
