@@ -44,7 +44,7 @@ QString writeRunRecord(const Console& console, const MaskTestRun& run, const Run
     ResultsRecord r;
     r.station = hostName();
     r.adapterKey = console.AdapterKey.toStdString();
-    r.macAddress = formattedMac(console).toStdString();
+    r.macAddress = console.macText().toStdString();  // the address as the operator reads it
     r.serialNo = console.SerialNo.toStdString();
     r.baseband = bbpModelName(console.BbpTypeHex).toStdString();
     r.started = in.started.toString(Qt::ISODate).toStdString();

@@ -52,6 +52,7 @@ TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskStoresAndWritesReportA
     EXPECT_EQ(doc["result"], "pass");
     EXPECT_EQ(doc["maskOffsetDb"], 28.0);
     EXPECT_EQ(doc["storedInAdapter"], true);
+    EXPECT_EQ(doc["macAddress"], "00-60-1D-C3-00-03");  // as the main window shows it
     EXPECT_EQ(QDir(dataHome() + "/oru/results").entryList({"*.json"}).size(), 1);
     const auto& rows = doc["rows"];
     ASSERT_EQ(rows.size(), 33u);
