@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "caption_room.h"
+#include "channel_option_style.h"
 
 namespace kestview {
 
@@ -584,7 +585,7 @@ void MainFrm::clearFields() {
 void MainFrm::setBackground(QWidget* w, const QColor& colour) {
     if (auto* o = qobject_cast<QRadioButton*>(w)) {
         o->setProperty("optionBackground", colour == colours_.buttonFace ? QColor() : colour);
-        styleOption(o);
+        applyChannelOptionStyle(o);
         return;
     }
     QPalette p = w->palette();
@@ -595,23 +596,12 @@ void MainFrm::setBackground(QWidget* w, const QColor& colour) {
 void MainFrm::setTextColour(QWidget* w, const QColor& colour) {
     if (auto* o = qobject_cast<QRadioButton*>(w)) {
         o->setProperty("optionText", colour);
-        styleOption(o);
+        applyChannelOptionStyle(o);
         return;
     }
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, colour);
     w->setPalette(p);
-}
-
-// The style paints an option's background only when a style sheet asks for it, so an option's
-// colours are given by its style sheet alone (a palette set beside a style sheet is overridden).
-void MainFrm::styleOption(QRadioButton* o) {
-    const QColor background = o->property("optionBackground").value<QColor>();
-    const QColor text = o->property("optionText").value<QColor>();
-    QString rules;
-    if (background.isValid()) rules += QStringLiteral(" background-color: %1;").arg(background.name());
-    if (text.isValid()) rules += QStringLiteral(" color: %1;").arg(text.name());
-    o->setStyleSheet(rules.isEmpty() ? QString() : QStringLiteral("QRadioButton {%1 }").arg(rules));
 }
 
 }  // namespace kestview

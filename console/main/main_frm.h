@@ -109,7 +109,6 @@ private:
 
     void setBackground(QWidget* w, const QColor& c);
     void setTextColour(QWidget* w, const QColor& c);
-    void styleOption(QRadioButton* o);
     QRadioButton* channelOption(int channel) const;
     void setChannelTicked(int channel, bool ticked);
     static void setBarValue(QProgressBar* bar, int value);

@@ -10,6 +10,7 @@
 #include "record_objects.h"
 #include "vireo_object.h"
 #include "baseband_objects.h"
+#include "channel_option_style.h"
 
 namespace kestview::mfgtest {
 
@@ -62,21 +63,10 @@ double ConsoleTestHost::channelFrequencyHz(int channel) {
 
 void ConsoleTestHost::toggleAllowedChannel(int) {}
 
-// The main window keeps each channel option's colours as properties and paints them through the
-// option's style sheet; the test sets the same properties.
-static void restyle(QRadioButton* o) {
-    const QColor background = o->property("optionBackground").value<QColor>();
-    const QColor text = o->property("optionText").value<QColor>();
-    QString rules;
-    if (background.isValid()) rules += QStringLiteral(" background-color: %1;").arg(background.name());
-    if (text.isValid()) rules += QStringLiteral(" color: %1;").arg(text.name());
-    o->setStyleSheet(rules.isEmpty() ? QString() : QStringLiteral("QRadioButton {%1 }").arg(rules));
-}
-
 void ConsoleTestHost::markChannel(int channel) {
     if (QRadioButton* o = radioOpt(c_, channel)) {
         o->setProperty("optionBackground", QColor(255, 255, 128));
-        restyle(o);
+        applyChannelOptionStyle(o);
         o->repaint();
     }
 }
@@ -87,7 +77,7 @@ void ConsoleTestHost::resetChannelColours() {
         if (QRadioButton* o = radioOpt(c_, ch)) {
             o->setProperty("optionBackground", QColor());
             o->setProperty("optionText", QColor(0, 0, 0));
-            restyle(o);
+            applyChannelOptionStyle(o);
         }
     }
 }

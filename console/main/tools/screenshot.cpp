@@ -9,14 +9,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <cstdio>
 #include <map>
 
 #include "main_frm.h"
+#include "framed_picture.h"
 #include "oleaut/objbase.h"
 #include "window_openers.h"
 
@@ -29,21 +28,6 @@ const std::map<QString, std::pair<const char*, const char*>> kWindows = {
     {"tallies", {"ViewTalliesMnu", "TallyFrm"}}, {"sweep", {"SweepResultsMnu", "SweepFrm"}},
     {"bbp", {"BBPBtn", ""}},
 };
-
-// The window's picture under a title bar like the desktop's.
-bool saveFramed(QWidget& window, const QString& file) {
-    const QPixmap image = window.grab();
-    const int bar = 26;
-    QPixmap framed(image.width(), image.height() + bar);
-    framed.fill(Qt::white);
-    QPainter painter(&framed);
-    painter.fillRect(0, 0, image.width(), bar, QColor(0x2b, 0x57, 0x9a));
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(8, 0, image.width() - 16, bar), Qt::AlignVCenter, window.windowTitle());
-    painter.drawPixmap(0, bar, image);
-    painter.end();
-    return framed.save(file);
-}
 
 }  // namespace
 
@@ -104,7 +88,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(after, [&] {
             QWidget* target = window.isEmpty() ? &main : opened.data();
             if (!target) std::fprintf(stderr, "kestview-screenshot: the %s window did not open\n", qPrintable(window));
-            if (!target || !saveFramed(*target, file)) status = 1;
+            if (!target || !kestview::saveFramedPicture(*target, file)) status = 1;
             if (opened) opened->close();
             main.close();
         });

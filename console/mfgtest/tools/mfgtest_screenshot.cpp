@@ -2,12 +2,11 @@
 // with the adapter KEY (default 0003) open and a few channels ticked, saved for the documentation.
 #include <QApplication>
 #include <QCheckBox>
-#include <QPainter>
-#include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 
 #include "MFGTestFrm.h"
+#include "framed_picture.h"
 #include "headless_run.h"
 #include "oleaut/objbase.h"
 
@@ -32,17 +31,7 @@ int main(int argc, char** argv) {
             if (auto* b = window.findChild<QCheckBox*>(QStringLiteral("AllowedChnChk(%1)").arg(ch))) b->setChecked(true);
         window.show();
         QTimer::singleShot(1500, [&] {
-            const QPixmap image = window.grab();
-            const int bar = 26;
-            QPixmap framed(image.width(), image.height() + bar);
-            framed.fill(Qt::white);
-            QPainter painter(&framed);
-            painter.fillRect(0, 0, image.width(), bar, QColor(0x2b, 0x57, 0x9a));
-            painter.setPen(Qt::white);
-            painter.drawText(QRect(8, 0, image.width() - 16, bar), Qt::AlignVCenter, window.windowTitle());
-            painter.drawPixmap(0, bar, image);
-            painter.end();
-            if (!framed.save(QString::fromLocal8Bit(argv[1]))) status = 1;
+            if (!kestview::saveFramedPicture(window, QString::fromLocal8Bit(argv[1]))) status = 1;
             QApplication::quit();
         });
         QApplication::exec();
