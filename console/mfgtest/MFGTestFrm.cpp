@@ -1,5 +1,7 @@
 #include "MFGTestFrm.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -40,7 +42,10 @@ QGroupBox* fieldGroup(const QString& title, std::initializer_list<std::tuple<con
         g->addWidget(new QLabel(QString::fromLatin1(caption)), r, 0);
         QLineEdit* e = field(name, QString::fromLatin1(value));
         e->setMaxLength(4);
-        e->setMaximumWidth(70);
+        // Room for four hexadecimal digits whatever the font, and no wider.
+        const int width = e->fontMetrics().horizontalAdvance(QStringLiteral("DDDD")) + 16;
+        e->setMinimumWidth(width);
+        e->setMaximumWidth(std::max(width, 70));
         g->addWidget(e, r++, 1);
     }
     return box;
