@@ -37,7 +37,7 @@ bench: deps
 	@cmake --build $(BENCH_BUILD)
 	@cmake --build $(BENCH_BUILD) --target run-benchmarks
 
-# Every fuzz target for FUZZ_SECONDS (default 300) each; see scripts/run-fuzz.
+# Every fuzz target for FUZZ_SECONDS (default 300) or FUZZ_RUNS executions each; see scripts/run-fuzz.
 fuzz: deps
 	@scripts/run-fuzz $(FUZZ_BUILD)
 

@@ -15,37 +15,52 @@ double dbToLinear(double db) { return std::pow(10.0, db / 10.0); }
 // A repeatable value in [-1, 1].
 double unitNoise(std::uint64_t seed) { return double(mix64(seed) % 20001) / 10000.0 - 1.0; }
 
-// The lobe shapes, relative to the carrier lobe's peak density, at `offsetMHz` from the centre.
-double relativeDensity(const Emission& e, double offsetMHz) {
-    using namespace rf;
-    using std::numbers::pi;
-    const double x = std::abs(offsetMHz);
-    double d = std::abs(x) <= 50.0 ? dbToLinear(kTransmitterFloorDbc) : 0.0;
-    if (x < kCarrierHalfWidthMHz) {
-        const double c = std::cos(pi * x / (2 * kCarrierHalfWidthMHz));
-        d += c * c;
-    } else if (x >= kFirstLobeFromMHz && x < kFirstLobeFromMHz + kLobeWidthMHz) {
-        const double s = std::sin(pi * (x - kFirstLobeFromMHz) / kLobeWidthMHz);
-        d += dbToLinear(e.firstSidelobeDbc) * s * s;
-    } else if (x >= kSecondLobeFromMHz && x < kSecondLobeFromMHz + kLobeWidthMHz) {
-        const double s = std::sin(pi * (x - kSecondLobeFromMHz) / kLobeWidthMHz);
-        d += dbToLinear(e.secondSidelobeDbc) * s * s;
-    }
-    return d;
-}
+// The emission's spectral shape with its levels converted once: a trace asks it for thousands of
+// densities, and each conversion is a pow().
+class EmissionShape {
+public:
+    explicit EmissionShape(const Emission& e)
+        : transmitting_(e.transmitting),
+          centreHz_(e.centreHz),
+          floor_(dbToLinear(rf::kTransmitterFloorDbc)),
+          firstLobe_(dbToLinear(e.firstSidelobeDbc)),
+          secondLobe_(dbToLinear(e.secondSidelobeDbc)),
+          // Peak density of the carrier lobe: the lobes together carry the output power.
+          carrier_(dbToLinear(e.outputDbm) /
+                   (rf::kCarrierHalfWidthMHz + rf::kLobeWidthMHz * (firstLobe_ + secondLobe_))) {}
 
-// Peak density of the carrier lobe: the lobes together carry the output power.
-double carrierDensity(const Emission& e) {
-    using namespace rf;
-    const double area = kCarrierHalfWidthMHz + kLobeWidthMHz * (dbToLinear(e.firstSidelobeDbc) + dbToLinear(e.secondSidelobeDbc));
-    return dbToLinear(e.outputDbm) / area;
-}
+    // mW per MHz at `hz`.
+    double density(double hz) const {
+        if (!transmitting_) return 0.0;
+        return carrier_ * relativeDensity((hz - centreHz_) / 1e6);
+    }
+
+private:
+    // The lobe shapes, relative to the carrier lobe's peak density, at `offsetMHz` from the centre.
+    double relativeDensity(double offsetMHz) const {
+        using namespace rf;
+        using std::numbers::pi;
+        const double x = std::abs(offsetMHz);
+        double d = x <= 50.0 ? floor_ : 0.0;
+        if (x < kCarrierHalfWidthMHz) {
+            const double c = std::cos(pi * x / (2 * kCarrierHalfWidthMHz));
+            d += c * c;
+        } else if (x >= kFirstLobeFromMHz && x < kFirstLobeFromMHz + kLobeWidthMHz) {
+            const double s = std::sin(pi * (x - kFirstLobeFromMHz) / kLobeWidthMHz);
+            d += firstLobe_ * s * s;
+        } else if (x >= kSecondLobeFromMHz && x < kSecondLobeFromMHz + kLobeWidthMHz) {
+            const double s = std::sin(pi * (x - kSecondLobeFromMHz) / kLobeWidthMHz);
+            d += secondLobe_ * s * s;
+        }
+        return d;
+    }
+
+    bool transmitting_;
+    double centreHz_, floor_, firstLobe_, secondLobe_, carrier_;
+};
 }  // namespace
 
-double emissionDensity(const Emission& e, double hz) {
-    if (!e.transmitting) return 0.0;
-    return carrierDensity(e) * relativeDensity(e, (hz - e.centreHz) / 1e6);
-}
+double emissionDensity(const Emission& e, double hz) { return EmissionShape(e).density(hz); }
 
 double powerMeterReading(const Emission& e, double lossDb, std::uint64_t readingSeed) {
     const double noise = rf::kPowerMeterNoiseDb * unitNoise(readingSeed);
@@ -82,11 +97,12 @@ Trace computeTrace(const Emission& e, double lossDb, const AnalyzerSettings& s, 
         weightSum += weights[k];
     }
     const double noiseBandwidth = weightSum * tapMHz;  // MHz of density the filter collects
+    const EmissionShape shape(e);
     for (std::size_t i = 0; i < Trace::kPoints; ++i) {
         const double f = t.frequency(i);
         double collected = 0;
         if (e.transmitting) {
-            for (int k = 0; k <= kTaps; ++k) collected += weights[k] * emissionDensity(e, f + (k - kTaps / 2) * tapMHz * 1e6);
+            for (int k = 0; k <= kTaps; ++k) collected += weights[k] * shape.density(f + (k - kTaps / 2) * tapMHz * 1e6);
             collected *= noiseBandwidth / weightSum * loss;
         }
         const double level = 10.0 * std::log10(collected + noiseMw) + ripple * unitNoise(sweepSeed ^ (i * 0x9E37u));
