@@ -146,6 +146,21 @@ std::optional<std::string> GatewayLink::query(std::string_view message, int& sta
     drain();
     if ((status = write(message)) != INSTR_SUCCESS) return std::nullopt;
     if ((status = sendAll("++read eoi\n")) != INSTR_SUCCESS) return std::nullopt;
+    return readLine(status);
+}
+
+int GatewayLink::flush() {
+    if (fd_ < 0) return INSTR_ERR_IO;
+    // The gateway serves each connection on its own, in order: once it answers a question of its
+    // own, it has passed on everything sent before it. Without this, writes still in flight when
+    // the connection closes could reach the instrument after a newer session's commands.
+    drain();
+    int status = sendAll("++ver\n");
+    if (status == INSTR_SUCCESS) readLine(status);
+    return status;
+}
+
+std::optional<std::string> GatewayLink::readLine(int& status) {
     const auto until = Clock::now() + std::chrono::milliseconds(readTimeoutMs_ + kReadMarginMs);
     std::string reply;
     for (;;) {

@@ -38,10 +38,15 @@ public:
     // Sends `message`, asks the gateway to read until EOI and returns the reply without its line
     // end; on failure `status` receives why (time-out, broken connection).
     std::optional<std::string> query(std::string_view message, int& status);
+    // Returns once the gateway has taken in everything sent so far (or the read time-out has
+    // passed). Returns a status.
+    int flush();
 
 private:
     int sendAll(std::string_view bytes);
     void drain();
+    // The next reply line, without its line end, within the read time-out.
+    std::optional<std::string> readLine(int& status);
 
     int fd_ = -1;
     int readTimeoutMs_ = 1000;

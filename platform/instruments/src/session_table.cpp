@@ -34,6 +34,9 @@ int SessionTable::close(int handle) {
         sessions_.erase(it);
     }
     std::lock_guard guard(session->lock);  // a call still running on it finishes first
+    // What the session wrote reaches its instrument before the close returns, so it cannot arrive
+    // after the commands of a session opened next (the gateway serves connections side by side).
+    session->link.flush();
     return INSTR_SUCCESS;
 }
 

@@ -7,9 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -53,7 +55,8 @@ int listenOnFreePort(int& fd) {
     return ntohs(a.sin_port);
 }
 
-// A gateway that accepts connections and answers every "++read" with `reply` (empty: never).
+// A gateway that accepts connections and answers every "++read" and "++ver" with `reply` (empty:
+// never). While held it takes nothing in, like a gateway whose connection thread is not scheduled.
 class FakeGateway {
 public:
     explicit FakeGateway(std::string reply) : reply_(std::move(reply)) {
@@ -67,14 +70,21 @@ public:
         ::close(fd_);
     }
     int port() const { return port_; }
+    void hold(bool on) { held_ = on; }
+    // The lines taken in so far, oldest first.
+    Strings lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
 
 private:
     void run() {
         std::vector<std::string> pending;
         while (!stop_) {
             std::vector<pollfd> fds{{fd_, POLLIN, 0}};
-            for (int c : clients_) fds.push_back({c, POLLIN, 0});
-            if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
+            if (!held_)
+                for (int c : clients_) fds.push_back({c, POLLIN, 0});
+            if (::poll(fds.data(), fds.size(), 20) <= 0 || held_) continue;
             if (fds[0].revents & POLLIN) {
                 clients_.push_back(::accept(fd_, nullptr, nullptr));
                 pending.emplace_back();
@@ -87,8 +97,14 @@ private:
                 std::string& in = pending[i - 1];
                 in.append(buf, std::size_t(n));
                 for (auto end = in.find('\n'); end != std::string::npos; end = in.find('\n')) {
-                    if (in.rfind("++read", 0) == 0 && in.rfind("++read_tmo_ms", 0) != 0 && !reply_.empty())
-                        ::send(fds[i].fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+                    const std::string line = in.substr(0, end);
+                    {
+                        std::lock_guard lock(mutex_);
+                        lines_.push_back(line);
+                    }
+                    const bool asked = (line.rfind("++read", 0) == 0 && line.rfind("++read_tmo_ms", 0) != 0) ||
+                                       line == "++ver";
+                    if (asked && !reply_.empty()) ::send(fds[i].fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
                     in.erase(0, end + 1);
                 }
             }
@@ -98,7 +114,9 @@ private:
     std::string reply_;
     int fd_ = -1, port_ = 0;
     std::vector<int> clients_;
-    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    Strings lines_;
+    std::atomic<bool> held_{false}, stop_{false};
     std::thread thread_;
 };
 
@@ -326,4 +344,27 @@ TEST(DriverFailures, GarbageRepliesFailAndLeaveTheValue) {
         hp438a_close(meter);
         saClose(analyzer);
     }
+}
+
+// Closing a session returns only once the gateway has taken in what the session wrote, so a late
+// write (a preset, say) cannot reach the instrument after the commands of the session opened next.
+TEST(DriverSessions, CloseReturnsOnceTheGatewayTookInEveryWrite) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway gateway("HP8593E\r\n");
+    pointDriversAt(gateway.port());
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(analyzer, 0);
+    gateway.hold(true);
+    ASSERT_EQ(saActivateMarker(analyzer, 2), INSTR_SUCCESS);  // written, not yet taken in
+    Strings atClose;
+    int status = 0;
+    std::thread closer([&] {
+        status = saClose(analyzer);
+        atClose = gateway.lines();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    gateway.hold(false);
+    closer.join();
+    EXPECT_EQ(status, INSTR_SUCCESS);
+    EXPECT_NE(std::find(atClose.begin(), atClose.end(), "MKACT 2"), atClose.end()) << "taken in before the close returned";
 }
