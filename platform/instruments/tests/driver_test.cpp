@@ -357,6 +357,17 @@ TEST(DriverFailures, NoGatewayListening) {
     EXPECT_EQ(hp438a_setup(meter, 0, 0, 0, 0, 0), INSTR_ERR_HANDLE);
 }
 
+// A gateway that takes the connection but does not serve it (the real controller with another
+// client) is busy, not absent, and says so within the time-outs.
+TEST(DriverFailures, AGatewayThatTakesTheConnectionButNeverServesItIsBusy) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway unserving(identifiedThen("1\r\n"), false);
+    pointDriversAt(unserving.port());
+    int meter = 0;
+    EXPECT_LT(timed([&] { meter = hp438a_init(13); }), kBound);
+    EXPECT_EQ(meter, INSTR_ERR_BUSY);
+}
+
 TEST(DriverFailures, SilentInstrumentsFailWithinTheTimeOut) {
     vireo::sim::testing::TestBench bench;
     FakeGateway silent(identifiedThen(""));
@@ -419,7 +430,7 @@ TEST(DriverIdentity, TheWrongInstrumentAtAnAddressIsRefused) {
     EXPECT_STREQ(text, "another instrument answers in place of the spectrum analyzer");
     // Nothing was set on the meter in the analyzer's place (no preset, no reading taken for one).
     EXPECT_EQ(gateway.received(18), Strings{"ID?"});
-    EXPECT_EQ(gateway.connectionsOpen(), 0) << "a failed init leaves no connection open";
+    EXPECT_TRUE(eventually([&] { return gateway.connectionsOpen() == 0; })) << "a failed init leaves no connection open";
 }
 
 // One connection per gateway for the whole process: the sessions of both drivers share it, each
