@@ -84,7 +84,7 @@ public:
 private:
     void run() {
         std::vector<std::string> pending;
-        std::string lastData;
+        std::string lastData, late;
         while (!stop_) {
             std::vector<pollfd> fds{{fd_, POLLIN, 0}};
             if (!held_)
@@ -111,6 +111,14 @@ private:
                     if (line == "++ver" && serves_) reply = "Fake GPIB-ETHERNET Controller version 01.00\r\n";
                     else if (line.rfind("++read", 0) == 0 && line.rfind("++read_tmo_ms", 0) != 0) reply = replies_(lastData);
                     else if (line.rfind("++", 0) != 0) lastData = line;
+                    // "late:" replies come only after the read has timed out, ahead of the next answer.
+                    if (reply.rfind("late:", 0) == 0) {
+                        late = reply.substr(5);
+                        reply.clear();
+                    } else if (!reply.empty()) {
+                        reply = late + reply;
+                        late.clear();
+                    }
                     if (!reply.empty()) ::send(fds[i].fd, reply.data(), reply.size(), MSG_NOSIGNAL);
                     in.erase(0, end + 1);
                 }
@@ -409,6 +417,30 @@ TEST(DriverFailures, GarbageRepliesFailAndLeaveTheValue) {
         hp438a_close(meter);
         saClose(analyzer);
     }
+}
+
+// A reply that comes after its read timed out is never handed back for a later query: the driver
+// returns only values it read in answer to the call.
+TEST(DriverFailures, ALateReplyIsNotTakenForTheNextAnswer) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway slow([](const std::string& last) -> std::string {
+        if (last == "?ID") return "HP438A\r\n";
+        if (last == "ID?") return "HP8593E\r\n";
+        if (last == "MKA?") return "late:-33.33\r\n";
+        return "-12.5\r\n";
+    });
+    pointDriversAt(slow.port());
+    const int meter = hp438a_init(13);
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(meter, 0);
+    ASSERT_GT(analyzer, 0);
+    double marker = 99.0, power = 99.0;
+    EXPECT_EQ(saReadMarkerAmplitude(analyzer, &marker), INSTR_ERR_TIMEOUT);
+    EXPECT_EQ(marker, 99.0);
+    EXPECT_EQ(hp438a_measure(meter, 0, &power), INSTR_SUCCESS);
+    EXPECT_EQ(power, -12.5) << "the marker's late -33.33 is not the meter's reading";
+    hp438a_close(meter);
+    saClose(analyzer);
 }
 
 // Each init checks that the instrument at its address is the one it drives: with the two
