@@ -507,6 +507,36 @@ TEST(DriverSessions, BothDriversShareOneConnectionAndAddressEachTransaction) {
         << "one connection: a second one would have sent its own set-up";
 }
 
+// Transactions are serialised: two threads reading the meter and the analyzer at once over the one
+// connection each get their own instrument's answer, every time.
+TEST(DriverSessions, ConcurrentCallsOnBothInstrumentsGetTheirOwnAnswers) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway gateway([](const std::string& last) -> std::string {
+        if (last == "?ID") return "HP438A\r\n";
+        if (last == "ID?") return "HP8593E\r\n";
+        return last == "MKA?" ? "-33.25\r\n" : "-12.5\r\n";
+    });
+    pointDriversAt(gateway.port());
+    const int meter = hp438a_init(13);
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(meter, 0);
+    ASSERT_GT(analyzer, 0);
+    std::atomic<int> wrong{0};
+    auto loop = [&](const std::function<int(double&)>& read, double expected) {
+        for (int i = 0; i < 200; ++i) {
+            double v = 0;
+            if (read(v) != INSTR_SUCCESS || v != expected) ++wrong;
+        }
+    };
+    std::thread a([&] { loop([&](double& v) { return hp438a_measure(meter, 0, &v); }, -12.5); });
+    std::thread b([&] { loop([&](double& v) { return saReadMarkerAmplitude(analyzer, &v); }, -33.25); });
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong, 0);
+    hp438a_close(meter);
+    saClose(analyzer);
+}
+
 // A second program finding the gateway in use gets the busy error, with the gateway's address, and
 // opens once the other program has let go.
 TEST_F(DriverFixture, AGatewayInUseByAnotherProgramIsBusyUntilItLetsGo) {
