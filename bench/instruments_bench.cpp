@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "controller.h"
-#include "instruments/gateway_config.h"
 #include "instruments/hp438a.h"
 #include "instruments/hp8593e.h"
-#include "registry/winreg.h"
 #include "request_helpers.h"
 #include "vireo/sim/instrument_gateway.h"
 #include "vireo/sim/rf_emission.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 namespace {
@@ -100,12 +99,8 @@ int main() {
     {
         vireo::sim::testing::TestBench bench;
         vireo::sim::InstrumentGateway gateway(vireo::sim::loadBench(bench.benchFile()));
-        const DWORD port = DWORD(gateway.listen(0));
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
-        RegCloseKey(key);
+        const int port = gateway.listen(0);
+        vireo::sim::testing::pointDriversAt(port);
 
         // The adapter on the cable transmitting on channel 6, as the manufacturing test has it.
         auto adapter = bench.device("0003");
@@ -141,9 +136,9 @@ int main() {
         hp438a_close(meter);
         saClose(analyzer);
         // The gateway serves one program at a time: the script's turn once the drivers let go.
-        for (int i = 0; i < 2500 && gateway.connectionsOpen() != 0; ++i) ::usleep(2000);
+        vireo::sim::testing::eventually([&] { return gateway.connectionsOpen() == 0; });
         Spread pyMarker, pyPower;
-        if (status == 0 && pyvisaSpread(int(port), kRuns, pyMarker, pyPower)) {
+        if (status == 0 && pyvisaSpread(port, kRuns, pyMarker, pyPower)) {
             std::printf("instruments: marker amplitude read from PyVISA (MKA?): median %.0f us, p99 %.0f us\n",
                         pyMarker.median, pyMarker.p99);
             std::printf("instruments: power meter reading from PyVISA (TR2): median %.0f us, p99 %.0f us\n",

@@ -19,31 +19,20 @@
 #include <thread>
 #include <vector>
 
-#include "instruments/gateway_config.h"
 #include "instruments/hp438a.h"
 #include "instruments/hp8593e.h"
-#include "registry/winreg.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
-namespace cfg = oru::instruments;
 using Strings = std::vector<std::string>;
 
 namespace {
 
 constexpr int kReadTimeoutMs = 150;
 
-void pointDriversAt(int port) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, cfg::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port), t = kReadTimeoutMs;
-    RegSetValueExA(key, cfg::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegSetValueExA(key, cfg::kReadTimeoutValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&t), sizeof t);
-    RegCloseKey(key);
-}
+void pointDriversAt(int port) { vireo::sim::testing::pointDriversAt(port, kReadTimeoutMs); }
 
 int listenOnFreePort(int& fd) {
     fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -145,39 +134,16 @@ FakeGateway::Replies identifiedThen(std::string other) {
     };
 }
 
-// A raw client of the gateway on 127.0.0.1:`port`, as another program would hold it.
-class OtherProgram {
-public:
-    explicit OtherProgram(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~OtherProgram() { ::close(fd_); }
-    bool connected() const { return connected_; }
-
-private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
-
-// Waits (within a generous bound) until `done` holds.
-bool eventually(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using vireo::sim::testing::eventually;
 
 struct DriverFixture : ::testing::Test {
     vireo::sim::testing::TestBench bench;
     vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
-    void SetUp() override { pointDriversAt(gateway.listen(0)); }
+    int port = 0;
+    void SetUp() override {
+        port = gateway.listen(0);
+        pointDriversAt(port);
+    }
 };
 
 // Runs `call` and reports how long it took.
@@ -540,16 +506,7 @@ TEST(DriverSessions, ConcurrentCallsOnBothInstrumentsGetTheirOwnAnswers) {
 // A second program finding the gateway in use gets the busy error, with the gateway's address, and
 // opens once the other program has let go.
 TEST_F(DriverFixture, AGatewayInUseByAnotherProgramIsBusyUntilItLetsGo) {
-    int port = 0;
-    {
-        HKEY key = nullptr;
-        DWORD p = 0, size = sizeof p;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, cfg::kGatewayKey, 0, KEY_READ, &key);
-        RegQueryValueExA(key, cfg::kPortValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&p), &size);
-        RegCloseKey(key);
-        port = int(p);
-    }
-    auto other = std::make_unique<OtherProgram>(port);
+    auto other = std::make_unique<vireo::sim::testing::GatewayClient>(port);
     ASSERT_TRUE(other->connected());
     ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 1; }));
     int meter = 0;
