@@ -167,7 +167,6 @@ QString Console::getSerial() {
 }
 
 void Console::releaseAdapterObjects() {
-    CurRid = {};
     CurrentReg = {};
     RidChannel = RidTxRate = RidPortType = RidSsid = RidMacAddr = RidCommsQuality = RidSerial = Rid();
     RidsObj = {};

@@ -65,7 +65,6 @@ public:
     BBPRegs BbpRegsObj;
     Rids RidsObj;
     Rid RidChannel, RidTxRate, RidPortType, RidSsid, RidMacAddr, RidCommsQuality, RidSerial;
-    Rid CurRid;         // the record the record browser shows
     BBPReg CurrentReg;  // the register any register editor selected last
 
     // ---- The open adapter ------------------------------------------------------------------
@@ -137,6 +136,9 @@ public:
 signals:
     // The status bar's state changed (setError or clrstatusbar).
     void errorStatusChanged(bool shown, const QString& text);
+    // A window is about to reset the card (CardReset): the main window stops the test and rests
+    // its test buttons, as its own Soft Boot does.
+    void cardResetRequested();
 
 private:
     ConsoleClock clock_;
