@@ -111,8 +111,9 @@ public:
     // VireoObj, BbpRegsObj and BbpTypeHex of the open AdapterObj.
     void bindVireo();
     // RidsObj and the six polled records, each named with its description. Traps its own errors:
-    // "Error Creating Rid Object " and the identifier in the status bar, a 2 s wait, and returns
-    // false.
+    // a record the adapter does not have is left unset, the others are still fetched; then
+    // "Error Creating Rid Object " and the first missing identifier in the status bar, a 2 s wait,
+    // and false.
     bool SetObjects();
     // RidSerial fetched (and named) and its bytes as serial number text (see serialNumberText).
     QString getSerial();

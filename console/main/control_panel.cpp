@@ -47,23 +47,27 @@ void MainFrm::immediate(const QString& what, const std::function<bool()>& call) 
 
 void MainFrm::ContTxBtn_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: ContTxBtn_Click()"));
+    requestRefused_ = false;
     txRequest_ = true;
 }
 
 void MainFrm::RadioOpt_Click(int index) {
     c_.logEvent(1, QStringLiteral("EVENT: RadioOpt_Click(%1)").arg(index));
+    requestRefused_ = false;
     clickedChannel_ = index;
     channelRequest_ = true;
 }
 
 void MainFrm::RateOpt_Click(int index) {
     c_.logEvent(1, QStringLiteral("EVENT: RateOpt_Click(%1)").arg(index));
+    requestRefused_ = false;
     rateChoice_ = index;
     rateRequest_ = true;
 }
 
 void MainFrm::portTypeCbo_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: portTypeCbo_Click()"));
+    requestRefused_ = false;
     portChoice_ = portTypeCbo_->currentIndex() + 1;
     modeRequest_ = true;
 }
@@ -102,6 +106,7 @@ void MainFrm::contTX() {
         c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
     } catch (const NotDone& n) {
         c_.logEvent(2, QStringLiteral("contTX: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
         c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
         txRequest_ = false;  // the adapter answered; asking again every tick would not change it
     }
@@ -123,6 +128,7 @@ void MainFrm::channelChange() {
         c_.waitSecs(2);
     } catch (const NotDone& n) {
         c_.logEvent(2, QStringLiteral("channelChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
         channelRequest_ = false;
         // The click ticked the option; the tick goes back to the channel still chosen.
         if (clickedChannel_ != selectedChannel_) setChannelTicked(clickedChannel_, false);
@@ -158,6 +164,7 @@ void MainFrm::rateChange() {
         c_.waitSecs(2);
     } catch (const NotDone& n) {
         c_.logEvent(2, QStringLiteral("rateChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
         rateRequest_ = false;
         c_.setError(QStringLiteral("RATE CHANGE ERROR !"));
         c_.waitSecs(2);
@@ -183,6 +190,7 @@ void MainFrm::modeChange() {
         c_.waitSecs(2);
     } catch (const NotDone& n) {
         c_.logEvent(2, QStringLiteral("modeChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
         modeRequest_ = false;
         c_.setError(QStringLiteral("MODE CHANGE ERROR"));
         c_.waitSecs(2);

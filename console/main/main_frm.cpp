@@ -623,7 +623,7 @@ void MainFrm::forgetAdapter() {
     if (QRadioButton* o = channelOption(polledChannel_)) setTextColour(o, colours_.normalText);
     setChannelTicked(selectedChannel_, false);
     selectedChannel_ = clickedChannel_ = rateChoice_ = portChoice_ = 0;
-    channelRequest_ = rateRequest_ = modeRequest_ = txRequest_ = false;
+    channelRequest_ = rateRequest_ = modeRequest_ = txRequest_ = requestRefused_ = false;
     contRxOn_ = pbodOn_ = txSupOn_ = monitorOn_ = false;
     polledChannel_ = 0;
     poll_ = {};

@@ -171,7 +171,8 @@ private:
     bool shutdown_ = false;
     bool ended_ = false;
     bool inTick_ = false;
-    bool pollingBeforeSsid_ = false;  // the refresh timer ran when the SSID field took the focus
+    bool pollingBeforeSsid_ = false;
+    bool requestRefused_ = false;  // the adapter did not carry out the last request served  // the refresh timer ran when the SSID field took the focus
     std::vector<QPointer<QWidget>> adapterWindows_;
 };
 
