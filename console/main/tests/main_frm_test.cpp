@@ -18,6 +18,8 @@
 #include "ndisreq32/vireo_oids.h"
 #include "record_objects.h"
 #include "vireo/sim/rf_emission.h"
+#include "rid_form.h"
+#include "tally_frm.h"
 #include "window_openers.h"
 
 namespace kestview::testing {
@@ -402,6 +404,65 @@ TEST_F(MainWindowAndItsWindows, EachWindowOpensFromTheOpenAdapter) {
     click("BBPBtn");
     if (QWidget* w = shown("birchfrm")) {
         EXPECT_EQ(w->windowTitle(), "Baseband Processor Cedar");
+    }
+    closeAll();
+}
+
+TEST_F(MainWindowAndItsWindows, TheTalliesWindowIsOneAndItsCardResetRestsTheTestButtons) {
+    clickLine("0002");
+    auto* tallies = frm->findChild<QAction*>("ViewTalliesMnu");
+    tallies->trigger();
+    tallies->trigger();
+    EXPECT_EQ(frm->findChildren<TallyFrm*>(Qt::FindDirectChildrenOnly).size(), 1) << "one window, one poll";
+    click("ContRxBtn");
+    ASSERT_EQ(back("ContRxBtn"), QColor(0, 0, 255));
+    QWidget* w = shown("TallyFrm");
+    ASSERT_TRUE(w);
+    w->findChild<QPushButton*>("ResetCmd")->click();
+    EXPECT_NE(back("ContRxBtn"), QColor(0, 0, 255)) << "as Soft Boot does";
+    EXPECT_FALSE(console().TxRunning);
+    closeAll();
+}
+
+TEST_F(MainWindowAndItsWindows, WindowsWorkOnTheAdapterOpenAndCloseWithIt) {
+    clickLine("0002");
+    click("RIDBtn");
+    click("RIDBtn");
+    EXPECT_EQ(frm->findChildren<RidForm*>(Qt::FindDirectChildrenOnly).size(), 2) << "browsers may be compared";
+    frm->findChild<QAction*>("ViewTalliesMnu")->trigger();
+    clickLine("0003");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget* w : frm->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_FALSE(w->isWindow() && w->isVisible()) << w->objectName().toStdString() << " of 0002 still open";
+}
+
+TEST_F(MainWindowAndItsWindows, EveryHandlerTracesItsEntry) {
+    clickLine("0002");
+    const struct {
+        const char* control;
+        const char* window;
+        const char* closer;
+        const char* traced;
+    } cases[] = {
+        {"RIDBtn", "RidForm", "CloseCmd", "EVENT: CloseCmd_Click()"},
+        {"IssueCmdBtn", "cmdsFrm", "ExitCmd", "EVENT: ExitCmd_Click()"},
+        {"ViewTalliesMnu", "TallyFrm", "ExitCmd", "EVENT: ExitCmd_Click()"},
+        {"SweepResultsMnu", "SweepFrm", "ExitCmd", "EVENT: ExitCmd_Click()"},
+    };
+    auto traced = [&](const QString& line) {
+        return std::count(traceLines().begin(), traceLines().end(), "1 " + line);
+    };
+    for (const auto& c : cases) {
+        const auto before = traced(QString::fromLatin1(c.traced));
+        const auto loads = traced(QStringLiteral("EVENT: Form_Load()"));
+        if (auto* action = frm->findChild<QAction*>(c.control)) action->trigger();
+        else click(c.control);
+        EXPECT_EQ(traced(QStringLiteral("EVENT: %1_Click()").arg(QLatin1String(c.control))), 1) << c.control;
+        QWidget* w = shown(c.window);
+        ASSERT_TRUE(w) << c.window;
+        EXPECT_EQ(traced(QStringLiteral("EVENT: Form_Load()")), loads + 1) << c.window;
+        w->findChild<QPushButton*>(c.closer)->click();
+        EXPECT_EQ(traced(QString::fromLatin1(c.traced)), before + 1) << c.window;
     }
     closeAll();
 }
