@@ -231,7 +231,7 @@ QWidget* MainFrm::buildChannels() {
     auto* v = new QVBoxLayout(box);
     for (int ch = 1; ch <= 14; ++ch) {
         const int mhz = ch == 14 ? 2484 : 2407 + 5 * ch;
-        auto* o = new QRadioButton(QStringLiteral("%1mhz").arg(mhz));
+        auto* o = new ChannelOption(QStringLiteral("%1mhz").arg(mhz));
         o->setObjectName(indexed("RadioOpt", ch));
         RadioOpt_[ch] = o;
         v->addWidget(o);
@@ -677,6 +677,15 @@ void MainFrm::setBackground(QWidget* w, const QColor& colour) {
         o->setProperty("optionBackground", colour == colours_.buttonFace ? QColor() : colour);
         applyChannelOptionStyle(o);
         return;
+    }
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        // A mode's colour fills the button flat, the table's colour exactly (the style would shade
+        // a palette colour into a gradient); the face colour gives the style's own button back.
+        b->setStyleSheet(colour == colours_.buttonFace
+                             ? QString()
+                             : QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2;"
+                                              " border-radius: 3px; padding: 4px 8px; }")
+                                   .arg(colour.name(), colour.darker(160).name()));
     }
     QPalette p = w->palette();
     p.setColor(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Base, colour);

@@ -11,8 +11,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
+#include "channel_option_style.h"
 #include "console_fixture.h"
 #include "main_frm.h"
 #include "ndisreq32/vireo_oids.h"
@@ -231,6 +234,37 @@ TEST_F(MainWindow, ContinuousTxNeedsAChannelAndFollowsChannelChanges) {
     tick();
     EXPECT_FALSE(console().TxRunning);
     EXPECT_FALSE(find<QRadioButton>("RadioOpt(9)")->isChecked());
+}
+
+TEST_F(MainWindow, ColoursAreTheTablesAndStayReadable) {
+    frm->show();
+    transmitOn6("0002");
+    // The red of continuous transmit fills the button: the table's red, not a shade of it.
+    auto* tx = find<QPushButton>("ContTxBtn");
+    const QImage button = tx->grab().toImage();
+    EXPECT_EQ(button.pixelColor(6, button.height() / 2), QColor(255, 0, 0));
+    EXPECT_EQ(button.pixelColor(button.width() - 7, button.height() - 6), QColor(255, 0, 0));
+    // The reported channel's green on the chosen channel's yellow has a dark outline.
+    tick();
+    ASSERT_EQ(text("RadioOpt(6)"), QColor(0, 255, 0));
+    auto* six = find<QRadioButton>("RadioOpt(6)");
+    QStyleOptionButton option;
+    option.initFrom(six);
+    option.text = six->text();
+    const QRect caption = six->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, six);
+    const QImage image = six->grab().toImage();
+    int dark = 0;
+    for (int x = caption.left(); x <= caption.right(); ++x)
+        for (int y = caption.top(); y <= caption.bottom(); ++y) dark += qGray(image.pixel(x, y)) < 60;
+    EXPECT_GT(dark, 20) << "an outline around the green caption";
+    // A disabled option looks disabled, whatever colour its text had.
+    click("CloseAdaptCmd");
+    auto* three = find<QRadioButton>("RadioOpt(3)");
+    three->setProperty("optionText", QColor(0, 255, 0));
+    applyChannelOptionStyle(three);
+    three->ensurePolished();
+    EXPECT_FALSE(three->isEnabled());
+    EXPECT_NE(three->palette().color(QPalette::Disabled, QPalette::WindowText), QColor(0, 255, 0));
 }
 
 TEST_F(MainWindow, RatesOutsideTheSixWriteNothingButStillToggleThePort) {
