@@ -712,11 +712,11 @@ TEST_P(Refusals, ShowTheirErrorAndChangeNothing) {
     clickLine("0002");
     tick();
     if (std::string(GetParam().name) != "Channel") {  // a channel first, where the channel works
-        click("RadioOpt(6)");
+        click("RadioOpt(3)");
         tick();
     }
     const int channelBefore = console().RidChannel.getAsInteger(1);
-    const auto selectedBefore = back("RadioOpt(6)");
+    const auto selectedBefore = back("RadioOpt(3)");
     console().clrstatusbar();
     GetParam().act(*this);
     tick();
@@ -725,8 +725,8 @@ TEST_P(Refusals, ShowTheirErrorAndChangeNothing) {
     EXPECT_NE(painted("ContTxBtn"), QColor(255, 0, 0));
     EXPECT_FALSE(transmitting("0002"));
     EXPECT_EQ(console().RidChannel.getAsInteger(1), channelBefore);
-    EXPECT_EQ(back("RadioOpt(6)"), selectedBefore);
-    EXPECT_EQ(find<QRadioButton>("RadioOpt(6)")->isChecked(), std::string(GetParam().name) != "Channel")
+    EXPECT_EQ(back("RadioOpt(3)"), selectedBefore);
+    EXPECT_EQ(find<QRadioButton>("RadioOpt(3)")->isChecked(), std::string(GetParam().name) != "Channel")
         << "ticked only where it was chosen";
     EXPECT_TRUE(find<QRadioButton>("RateOpt(15)")->isChecked());
     EXPECT_EQ(find<QComboBox>("portTypeCbo")->currentIndex(), 0);
@@ -742,7 +742,7 @@ TEST_P(Refusals, ShowTheirErrorAndChangeNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Adapter, Refusals,
     ::testing::Values(
-        RefusalCase{"Channel", R"({"refusedCommands": ["0x0838"]})", [](MainWindow& t) { t.click("RadioOpt(6)"); },
+        RefusalCase{"Channel", R"({"refusedCommands": ["0x0838"]})", [](MainWindow& t) { t.click("RadioOpt(3)"); },
                     "Channel Change Error"},
         RefusalCase{"ContinuousTx", R"({"refusedCommands": ["0x0E38"]})", [](MainWindow& t) { t.click("ContTxBtn"); },
                     "Continuous Transmit Button Click Error"},
