@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "bench_results.h"
 #include "console.h"
 #include "oleaut/objbase.h"
 #include "vireo/sim/testing/test_bench.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
             const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
             std::printf("console refresh tick (6 record reads, in process): %.2f us per tick over %d ticks (%lld)\n",
                         us / kTicks, kTicks, static_cast<long long>(sink % 7));
+            bench::appendResult({"console", "refresh tick in process (6 record reads)", us / kTicks, "us", {}, {}, {}, {}});
         } catch (const kestview::AutomationError& e) {
             std::fprintf(stderr, "console bench: %s\n", e.what());
             status = 1;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_results.h"
 #include "controller.h"
 #include "instruments/gateway_config.h"
 #include "instruments/hp438a.h"
@@ -95,6 +96,8 @@ int main() {
         } else {
             report("analyzer marker amplitude read (saReadMarkerAmplitude)", marker, kRuns);
             report("power meter reading (hp438a_measure)", power, kRuns);
+            bench::appendResult({"instruments", "marker amplitude read, median", marker.median, "us", {}, {}, {}, {}});
+            bench::appendResult({"instruments", "power meter reading, median", power.median, "us", {}, {}, {}, {}});
         }
         hp438a_close(meter);
         saClose(analyzer);
