@@ -219,23 +219,12 @@ void TransmitRun::streamLoop() {
     // With a delay every packet goes alone; otherwise as many whole packets as fit in a chunk
     // go in one call, which the stream cannot tell apart from one call per packet.
     const int perCall = options_.pktDelay > 0 ? 1 : std::max(1, kStreamChunk / payload_);
-    // Two batches: while the socket has no room for the rest of one, the next is built, so that a
-    // full send buffer hides the cost of the fill and room that frees up is filled at once.
-    PacketBatch batches[2] = {{payload_, perCall, options_.pktFill}, {payload_, perCall, options_.pktFill}};
-    int current = 0;
-    bool nextBuilt = false;
+    PacketBatch batch(payload_, perCall, options_.pktFill);
     const std::uint64_t bytesPerPacket = countedBytes(static_cast<std::uint64_t>(payload_), settings_.unit);
     const auto total = static_cast<std::size_t>(payload_) * perCall;
     std::uint32_t sequence = 0;
     while (!stopping()) {
-        if (nextBuilt) {
-            current = 1 - current;
-            nextBuilt = false;
-        } else {
-            batches[current].build(perCall, sequence);
-        }
-        PacketBatch& batch = batches[current];
-        const std::uint32_t first = sequence;
+        batch.build(perCall, sequence);
         std::size_t sent = 0, limit = total;
         std::uint32_t counted = 0;
         // Once told to stop, the packet begun is finished, so that the stream carries whole
@@ -267,11 +256,6 @@ void TransmitRun::streamLoop() {
                 if (std::chrono::steady_clock::now() >= *finishBy) return;
                 pollfd room{socket_.fd(), POLLOUT, 0};
                 poll(&room, 1, kPollSliceMs);
-            } else if ((error == EAGAIN || error == EINTR) && !nextBuilt && options_.pktDelay == 0) {
-                // The fill continues the random sequence after this batch's, as one packet after
-                // another would.
-                batches[1 - current].build(perCall, first + static_cast<std::uint32_t>(perCall));
-                nextBuilt = true;
             } else if (error == EAGAIN || error == EINTR) {
                 waitFor(socket_.fd(), POLLOUT, kPollMs);
             } else if (error == ECONNRESET || error == EPIPE) {

@@ -247,8 +247,8 @@ TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
     }
 }
 
-// At full rate the sender builds its next batch of packets while the socket has no room; the
-// stream still carries packet after packet in order, each with the generator's next bytes.
+// At full rate, with the socket full and sends cut short, the stream carries packet after packet
+// in order, each with the generator's next bytes, and ends on a whole packet.
 TEST(StreamExchange, PacketsFollowInOrderWithTheRandomFillContinuing) {
     Socket listener(socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in a = *ipv4Address("127.0.0.1", 0);
