@@ -7,15 +7,13 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QListWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 
+#include "bench_results.h"
 #include "main_frm.h"
 #include "oleaut/objbase.h"
 #include "vireo/sim/testing/test_bench.h"
@@ -36,12 +34,6 @@ double perCall(int n, const std::function<void()>& step) {
     return (cpuMicroseconds() - start) / n;
 }
 
-bool appendResult(const QJsonObject& figure) {
-    const QByteArray name = qgetenv("ORU_BENCH_RESULTS");
-    QFile file(name.isEmpty() ? QStringLiteral("bench-results.jsonl") : QString::fromLocal8Bit(name));
-    if (!file.open(QIODevice::Append | QIODevice::Text)) return false;
-    return file.write(QJsonDocument(figure).toJson(QJsonDocument::Compact) + '\n') > 0;
-}
 
 }  // namespace
 
@@ -96,14 +88,9 @@ int main(int argc, char** argv) {
                 const bool met = tick <= kGoalUs && !c.errorShown();
                 std::printf("console refresh tick, widgets included: %.1f us CPU (component calls alone %.2f us) %s\n",
                             tick, calls, met ? "" : qPrintable(c.errorText()));
-                if (!appendResult({{"area", "console"},
-                                   {"figure", "one refresh tick of the main window, widgets included (CPU)"},
-                                   {"value", tick},
-                                   {"unit", "us"},
-                                   {"peer", "the tick's component calls alone"},
-                                   {"peer_value", calls},
-                                   {"goal", "at most 2500 us of CPU per tick (1 % of a core at 4 ticks a second)"},
-                                   {"met", met}})) {
+                if (!bench::appendResult({"console", "one refresh tick of the main window, widgets included (CPU)", tick, "us",
+                                          "the tick's component calls alone", calls,
+                                          "at most 2500 us of CPU per tick (1 % of a core at 4 ticks a second)", met})) {
                     std::fprintf(stderr, "console bench: cannot append to the results file\n");
                     status = 1;
                 }

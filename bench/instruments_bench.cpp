@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_results.h"
 #include "controller.h"
 #include "instruments/hp438a.h"
 #include "instruments/hp8593e.h"
@@ -50,19 +51,9 @@ void report(const char* what, const Spread& s, int runs) {
                 what, s.median, s.p10, s.p90, s.p99, s.min, s.max, runs);
 }
 
-// One figure as a JSON line in $ORU_BENCH_RESULTS (bench-results.jsonl when unset).
+// One figure as a JSON line in $ORU_BENCH_RESULTS.
 void record(const std::string& figure, double ms, const std::string& goal, bool met) {
-    const char* file = std::getenv("ORU_BENCH_RESULTS");
-    std::FILE* out = std::fopen(file && *file ? file : "bench-results.jsonl", "a");
-    if (!out) {
-        std::fprintf(stderr, "instruments bench: cannot append to %s\n", file && *file ? file : "bench-results.jsonl");
-        return;
-    }
-    std::fprintf(out,
-                 "{\"area\": \"instruments\", \"figure\": \"%s\", \"value\": %.3f, \"unit\": \"ms\", \"peer\": null, "
-                 "\"peer_value\": null, \"goal\": \"%s\", \"met\": %s}\n",
-                 figure.c_str(), ms, goal.c_str(), met ? "true" : "false");
-    std::fclose(out);
+    bench::appendResult({"instruments", figure, ms, "ms", {}, {}, goal, met});
 }
 
 // The median and the 99th percentile of `what`, against an absolute goal for the 99th.
