@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "MFGTestFrm.h"
+#include "console_ports.h"
 #include "headless_run.h"
 #include "main_frm.h"
 #include "oleaut/objbase.h"
@@ -75,9 +76,7 @@ int main(int argc, char** argv) {
         }
         kestview::WindowOpeners openers = kestview::consoleWindowOpeners();
         openers.initTestEquip = [&equipment](kestview::Console& c) {
-            equipment.initTestEquip();
-            c.PowerMeterOk = equipment.PowerMeterOk;
-            c.AnalyzerOk = equipment.AnalyzerOk;
+            kestview::mfgtest::initTestEquipment(c, equipment);
         };
         // The test window shows the main window again when it closes.
         openers.mfgTest = [&equipment](kestview::Console& c) {

@@ -1,5 +1,7 @@
 #include "test_equipment.h"
 
+#include "instrument_status.h"
+
 namespace kestview::instruments {
 
 namespace {
@@ -10,14 +12,25 @@ constexpr float kChannelStepHz = 5000000.0f;
 TestEquipment::TestEquipment(StatusText status, std::string meterLibrary, std::string analyzerLibrary)
     : status_(std::move(status)), meter_(std::move(meterLibrary)), analyzer_(std::move(analyzerLibrary)) {}
 
-bool TestEquipment::step(const std::function<void()>& body) {
+bool TestEquipment::step(const std::function<void()>& body, std::string& failure) {
     try {
         body();
         return true;
     } catch (const BindingError& e) {
         if (status_) status_(e.what());
+        failure = e.what();
         return false;
     }
+}
+
+std::string TestEquipment::notReadyText() const {
+    std::string text;
+    if (!PowerMeterOk) text += "Power meter: " + (PowerMeterFailure.empty() ? "not initialized" : PowerMeterFailure);
+    if (!AnalyzerOk) {
+        if (!text.empty()) text += "\n";
+        text += "Spectrum analyzer: " + (AnalyzerFailure.empty() ? "not initialized" : AnalyzerFailure);
+    }
+    return text;
 }
 
 // Ending a session that is being replaced is a courtesy to the gateway: a library without the
@@ -30,15 +43,23 @@ void TestEquipment::closeReplaced(const std::function<void()>& close) {
 }
 
 void TestEquipment::initTestEquip() {
+    PowerMeterFailure.clear();
+    AnalyzerFailure.clear();
     if (PowerMeterHandle > 0) closeReplaced([&] { meter_.close(PowerMeterHandle); });
-    step([&] { PowerMeterHandle = meter_.init(kPowerMeterAddress); });
-    if (!step([&] { PowerMeterOk = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0) == 0; })) PowerMeterOk = false;
+    if (step([&] { PowerMeterHandle = meter_.init(kPowerMeterAddress); }, PowerMeterFailure) && PowerMeterHandle <= 0)
+        PowerMeterFailure = "hp438a_init: " + instrumentStatusText(PowerMeterHandle);
+    int status = 0;
+    if (!step([&] { status = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0); }, PowerMeterFailure)) status = -1;
+    PowerMeterOk = status == 0;
+    if (!PowerMeterOk && PowerMeterFailure.empty()) PowerMeterFailure = "hp438a_setup: " + instrumentStatusText(status);
+    if (PowerMeterOk) PowerMeterFailure.clear();
     if (AnalyzerHandle > 0) closeReplaced([&] { analyzer_.saClose(AnalyzerHandle); });
-    if (!step([&] {
-            AnalyzerHandle = analyzer_.saInit(0, 1);
-            AnalyzerOk = AnalyzerHandle > 0;
-        }))
+    if (step([&] { AnalyzerHandle = analyzer_.saInit(0, 1); }, AnalyzerFailure)) {
+        AnalyzerOk = AnalyzerHandle > 0;
+        if (!AnalyzerOk) AnalyzerFailure = "saInit: " + instrumentStatusText(AnalyzerHandle);
+    } else {
         AnalyzerOk = false;
+    }
 }
 
 void TestEquipment::InitAnalyzer() {
