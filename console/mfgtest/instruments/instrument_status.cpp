@@ -14,13 +14,15 @@ std::string instrumentStatusText(int status) {
     case INSTR_ERR_ARGUMENT: return "the instrument does not accept the setting";
     case INSTR_ERR_IO: return "the connection to the gateway broke";
     case INSTR_ERR_SESSIONS: return "too many instrument sessions are open";
+    case INSTR_ERR_BUSY: return "the GPIB-LAN gateway is in use by another program";
+    case INSTR_ERR_IDENTITY: return "the instrument at its address is not the one the driver is for";
     default: return "driver status " + std::to_string(status);
     }
 }
 
 bool instrumentLost(int status) {
     return status == INSTR_ERR_HANDLE || status == INSTR_ERR_NO_GATEWAY || status == INSTR_ERR_TIMEOUT ||
-           status == INSTR_ERR_IO;
+           status == INSTR_ERR_IO || status == INSTR_ERR_BUSY;
 }
 
 }  // namespace kestview::instruments

@@ -1,6 +1,7 @@
 #include "test_equipment.h"
 
 #include "instrument_status.h"
+#include "instruments/status.h"
 
 namespace kestview::instruments {
 
@@ -42,21 +43,38 @@ void TestEquipment::closeReplaced(const std::function<void()>& close) {
     }
 }
 
+// What a driver says its failure status means ("the instrument gateway at HOST:PORT is in use by
+// another program"), for the status bar; the console's own words for the status when the library
+// has no such function.
+std::string TestEquipment::explain(DriverLibrary& library, const char* function, int handle, int status) {
+    using Message = int(int, int, char*, int);
+    char text[256] = {};
+    try {
+        library.function<Message>(function)(handle, status, text, int(sizeof text));
+    } catch (const BindingError&) {
+        return instrumentStatusText(status);
+    }
+    if (!text[0]) return instrumentStatusText(status);
+    if (status_) status_(text);
+    return text;
+}
+
 void TestEquipment::initTestEquip() {
     PowerMeterFailure.clear();
     AnalyzerFailure.clear();
     if (PowerMeterHandle > 0) closeReplaced([&] { meter_.close(PowerMeterHandle); });
     if (step([&] { PowerMeterHandle = meter_.init(kPowerMeterAddress); }, PowerMeterFailure) && PowerMeterHandle <= 0)
-        PowerMeterFailure = "hp438a_init: " + instrumentStatusText(PowerMeterHandle);
-    int status = 0;
-    if (!step([&] { status = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0); }, PowerMeterFailure)) status = -1;
-    PowerMeterOk = status == 0;
-    if (!PowerMeterOk && PowerMeterFailure.empty()) PowerMeterFailure = "hp438a_setup: " + instrumentStatusText(status);
+        PowerMeterFailure = explain(meter_.library(), "hp438a_error_message", PowerMeterHandle, PowerMeterHandle);
+    int setup = 0;
+    if (!step([&] { setup = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0); }, PowerMeterFailure)) setup = INSTR_ERR_HANDLE;
+    PowerMeterOk = setup == 0;
     if (PowerMeterOk) PowerMeterFailure.clear();
+    else if (PowerMeterFailure.empty())
+        PowerMeterFailure = explain(meter_.library(), "hp438a_error_message", PowerMeterHandle, setup);
     if (AnalyzerHandle > 0) closeReplaced([&] { analyzer_.saClose(AnalyzerHandle); });
     if (step([&] { AnalyzerHandle = analyzer_.saInit(0, 1); }, AnalyzerFailure)) {
         AnalyzerOk = AnalyzerHandle > 0;
-        if (!AnalyzerOk) AnalyzerFailure = "saInit: " + instrumentStatusText(AnalyzerHandle);
+        if (!AnalyzerOk) AnalyzerFailure = explain(analyzer_.library(), "saErrorMessage", AnalyzerHandle, AnalyzerHandle);
     } else {
         AnalyzerOk = false;
     }

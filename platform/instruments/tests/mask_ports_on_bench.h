@@ -136,9 +136,11 @@ struct RfRig : ::testing::Test {
     BenchAdapter adapter{bench.device("0003")};
     DriverInstruments instruments;
     QuickHost host;
+    int port = 0;  // the gateway's
 
     void SetUp() override {
-        pointDriversAt(gateway.listen(0));
+        port = gateway.listen(0);
+        pointDriversAt(port);
         instruments.meter = hp438a_init(13);
         ASSERT_EQ(hp438a_setup(instruments.meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
         adapter.initPhy();

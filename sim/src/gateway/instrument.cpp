@@ -74,12 +74,11 @@ void Instrument::execute(const std::string& unit) {
         return;
     }
     if (def_.error.queueQuery && equalsIgnoringCase(*def_.error.queueQuery, unit)) {
-        if (errors_.empty()) {
-            queue(def_.error.queueEmpty);
-        } else {
-            queue(errors_.front());
-            errors_.pop_front();
-        }
+        // Every code queued, oldest first, separated by commas; reading them empties the queue.
+        std::string codes;
+        for (const std::string& e : errors_) codes += (codes.empty() ? "" : ",") + e;
+        errors_.clear();
+        queue(codes.empty() ? def_.error.queueEmpty : codes);
         return;
     }
     for (const PropertySpec& p : def_.properties) {
@@ -91,7 +90,11 @@ void Instrument::execute(const std::string& unit) {
     for (const PropertySpec& p : def_.properties) {
         if (!p.setterQuery) continue;
         if (auto value = matchPattern(*p.setterQuery, unit)) {
-            if (!setProperty(p, *value)) pushError(def_.error.rangeErrorCode.empty() ? def_.error.commandErrorCode : def_.error.rangeErrorCode);
+            // A value out of range is the range error; one it cannot read (an unknown unit or
+            // keyword) a command error. Either way the setting keeps its value.
+            const SetResult r = setProperty(p, *value);
+            if (r == SetResult::OutOfRange && !def_.error.rangeErrorCode.empty()) pushError(def_.error.rangeErrorCode);
+            else if (r != SetResult::Done) pushError(def_.error.commandErrorCode);
             return;
         }
     }
@@ -99,12 +102,12 @@ void Instrument::execute(const std::string& unit) {
     if (def_.error.commandErrorReply && !def_.error.commandErrorReply->empty()) queue(*def_.error.commandErrorReply);
 }
 
-bool Instrument::setProperty(const PropertySpec& p, const std::string& value) {
+Instrument::SetResult Instrument::setProperty(const PropertySpec& p, const std::string& value) {
     PropertyValue v;
     if (p.type == "str") {
         if (!p.valid.empty() &&
             std::none_of(p.valid.begin(), p.valid.end(), [&](const std::string& w) { return equalsIgnoringCase(w, value); }))
-            return false;
+            return SetResult::Unreadable;
         v.text = value;
         if (!p.valid.empty())
             for (const std::string& w : p.valid)
@@ -115,15 +118,15 @@ bool Instrument::setProperty(const PropertySpec& p, const std::string& value) {
             v.text = *keyword;
         } else {
             const auto n = parseQuantity(value, p.units);
-            if (!n) return false;
-            if ((p.min && *n < *p.min) || (p.max && *n > *p.max)) return false;
-            if (p.type == "int" && *n != std::floor(*n)) return false;
+            if (!n) return SetResult::Unreadable;
+            if ((p.min && *n < *p.min) || (p.max && *n > *p.max)) return SetResult::OutOfRange;
+            if (p.type == "int" && *n != std::floor(*n)) return SetResult::OutOfRange;
             v.number = *n;
         }
     }
     values_[p.name] = v;
     if (!p.onSet.empty() && behaviour_) behaviour_->act(*this, p.onSet);
-    return true;
+    return SetResult::Done;
 }
 
 std::optional<std::string> Instrument::talk() {

@@ -59,8 +59,9 @@ public:
     const RfSource& rf() const { return rf_; }
 
 private:
+    enum class SetResult { Done, OutOfRange, Unreadable };
     void execute(const std::string& unit);
-    bool setProperty(const PropertySpec& p, const std::string& value);
+    SetResult setProperty(const PropertySpec& p, const std::string& value);
     std::string replyFor(const Dialogue& d);
 
     DeviceDefinition def_;

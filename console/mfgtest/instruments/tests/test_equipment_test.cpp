@@ -2,7 +2,11 @@
 // function that is missing, and the real drivers against the simulated gateway.
 #include "test_equipment.h"
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -23,12 +27,23 @@ namespace {
 // A handle on one fake driver library (in the build's library folder), to tell it what to answer.
 class Fake {
 public:
-    explicit Fake(const char* file)
-        : handle_(dlopen((std::string(std::getenv("ORU_BINARY_DIR")) + "/lib/" + file).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    explicit Fake(const char* file) {
+        const char* build = std::getenv("ORU_BINARY_DIR");
+        if (!build || !*build) {
+            why_ = "$ORU_BINARY_DIR is not set: ctest sets it to the build folder, whose lib/ holds " +
+                   std::string(file) + "; set it to run this test binary by hand";
+            return;
+        }
+        const std::string path = std::string(build) + "/lib/" + file;
+        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle_) why_ = "cannot load " + path + ": " + dlerror();
+    }
     ~Fake() {
         if (handle_) dlclose(handle_);
     }
     bool loaded() const { return handle_ != nullptr; }
+    // Why it is not loaded.
+    const std::string& why() const { return why_; }
     void configure(int setup) { fn<void(int, int, int)>("fake_configure")(setup, 0, 0); }
     void answerInit(int handle) { fn<void(int, int, int)>("fake_configure")(0, 1, handle); }
     int closes() { return fn<int()>("fake_closes")(); }
@@ -41,7 +56,8 @@ private:
     F* fn(const char* name) {
         return reinterpret_cast<F*>(dlsym(handle_, name));
     }
-    void* handle_;
+    void* handle_ = nullptr;
+    std::string why_;
 };
 
 struct Bindings : ::testing::Test {
@@ -50,8 +66,8 @@ struct Bindings : ::testing::Test {
     TestEquipment equipment{[this](const std::string& s) { status.push_back(s); }, "libfake_hp438a.so",
                             "libfake_hp8593e.so"};
     void SetUp() override {
-        ASSERT_TRUE(meter.loaded());
-        ASSERT_TRUE(analyzer.loaded());
+        ASSERT_TRUE(meter.loaded()) << meter.why();
+        ASSERT_TRUE(analyzer.loaded()) << analyzer.why();
         meter.configure(0);
         analyzer.configure(0);
     }
@@ -164,4 +180,46 @@ TEST(RealDrivers, OpenTheSimulatedBenchsInstruments) {
     double dbm = 99;
     EXPECT_EQ(equipment.hp438a().measure(equipment.PowerMeterHandle, 0, &dbm), 0);
     EXPECT_LT(dbm, 30);
+}
+
+// Another program holding the gateway: neither instrument opens and the status bar says why; the
+// operator's Retry (initTestEquip again) opens both once that program has let go.
+TEST(RealDrivers, RetryOpensTheInstrumentsOnceTheGatewayIsFree) {
+    vireo::sim::testing::TestBench bench;
+    vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
+    const int port = gateway.listen(0);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD p = DWORD(port);
+    RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
+    RegCloseKey(key);
+    const int other = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(std::uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const auto waitUntil = [&](int open) {
+        for (int i = 0; i < 2500 && gateway.connectionsOpen() != open; ++i) ::usleep(2000);
+        return gateway.connectionsOpen() == open;
+    };
+    ASSERT_TRUE(waitUntil(1));
+
+    std::vector<std::string> status;
+    TestEquipment equipment([&](const std::string& s) { status.push_back(s); });
+    equipment.initTestEquip();
+    EXPECT_FALSE(equipment.PowerMeterOk);
+    EXPECT_FALSE(equipment.AnalyzerOk);
+    const std::string busy = "the instrument gateway at 127.0.0.1:" + std::to_string(port) + " is in use by another program";
+    EXPECT_EQ(status, (std::vector<std::string>{busy, busy}));
+
+    ::close(other);
+    ASSERT_TRUE(waitUntil(0));
+    status.clear();
+    equipment.initTestEquip();
+    EXPECT_TRUE(equipment.PowerMeterOk);
+    EXPECT_TRUE(equipment.AnalyzerOk);
+    EXPECT_TRUE(status.empty()) << status.front();
 }
