@@ -154,9 +154,12 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
                 std::ostream& err) {
     initTestEquipment(c, equipment);
     if (!c.PowerMeterOk || !c.AnalyzerOk) {
+        // The drivers' reasons name the gateway they tried.
         err << "kestview: Cannot Run Test - All Instruments did not initialize ("
             << (c.PowerMeterOk ? "Analyzer Failure" : "Power Meter Failure") << ")\n"
-            << c.InstrumentsNotReady.toStdString() << std::endl;
+            << c.InstrumentsNotReady.toStdString() << "\n"
+            << "On the simulated bench, start its instrument gateway first (it runs until stopped):\n"
+            << "    build/bin/vireo-bench instruments &" << std::endl;
         return kExitSetUp;
     }
     std::string why;

@@ -221,6 +221,9 @@ TEST_F(BenchTest, HeadlessSetUpErrors) {
     err.str("");
     EXPECT_EQ(runHeadless(console(), equipment(), cedar, out, err), kExitSetUp);
     EXPECT_NE(err.str().find("All Instruments did not initialize"), std::string::npos) << err.str();
+    // Which gateway was tried, and how to start the simulated one.
+    EXPECT_NE(err.str().find("the instrument gateway at 127.0.0.1:"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("vireo-bench instruments"), std::string::npos) << err.str();
     EXPECT_FALSE(QDir(dataHome() + "/oru/results").exists() &&
                  !QDir(dataHome() + "/oru/results").entryList({"*.json"}).isEmpty());
 }

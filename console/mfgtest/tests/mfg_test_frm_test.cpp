@@ -17,6 +17,7 @@
 
 #include "ResultFrm.h"
 #include "bench_fixture.h"
+#include "console_ports.h"
 
 namespace kestview::mfgtest {
 namespace {
@@ -25,9 +26,7 @@ class MFGTestFrmTest : public testing::BenchTest {
 protected:
     MFGTestFrmTest() {
         openAdapter(testing::kCedarKey);
-        equipment().initTestEquip();
-        console().PowerMeterOk = equipment().PowerMeterOk;
-        console().AnalyzerOk = equipment().AnalyzerOk;
+        initTestEquipment(console(), equipment());
         console().setMainWindow(&main_);
         form_ = new MFGTestFrm(console(), equipment(), [this] { ++macReformats_; }, &main_);
     }
@@ -160,6 +159,32 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
     EXPECT_EQ(console().MaskOffset, 28.0);
     EXPECT_TRUE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
     EXPECT_TRUE(anyFileUnder(workDir(), "*.pda"));
+}
+
+// The power meter at the analyzer's address: the analyzer does not initialize, and the test says
+// so with the driver's reason instead of running on power readings.
+TEST_F(MFGTestFrmTest, TheWrongInstrumentAtTheAnalyzersAddressIsNamedAndNothingRuns) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD meter = 13;
+    RegSetValueExA(key, oru::instruments::kAnalyzerAddressValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&meter),
+                   sizeof meter);
+    RegCloseKey(key);
+    initTestEquipment(console(), equipment());
+    EXPECT_TRUE(console().PowerMeterOk);
+    EXPECT_FALSE(console().AnalyzerOk);
+    gateway().forgetReceived();
+    cmd(0)->click();
+    ASSERT_EQ(dialogs().messages().size(), 1u);
+    const auto& m = dialogs().messages()[0];
+    EXPECT_EQ(m.title, "Analyzer Failure");
+    EXPECT_TRUE(m.text.startsWith("Cannot Run Test - All Instruments did not initialize\nSpectrum analyzer: "));
+    EXPECT_TRUE(m.text.contains("another instrument answers in place of")) << m.text.toStdString();
+    EXPECT_FALSE(form_->lastTest().ran);
+    EXPECT_TRUE(gateway().received(13).empty());  // nothing measured
+    EXPECT_FALSE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
 }
 
 TEST_F(MFGTestFrmTest, StopTestingEndsAtTheNextChannelWithoutResultsListingOrRecord) {
