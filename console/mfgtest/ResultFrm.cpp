@@ -1,6 +1,7 @@
 #include "ResultFrm.h"
 
 #include <QChartView>
+#include <algorithm>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -46,13 +48,14 @@ ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QWidget* parent)
     QFont font("MS Sans Serif");
     font.setPointSize(10);
     list_->setFont(font);
-    layout->addWidget(list_, 3);
+    list_->setMinimumHeight(160);
+    layout->addWidget(list_, 2);
     chart_ = makeMaskChart(run_.rows, run_.maskOffset);
     auto* view = new QChartView(chart_);
     view->setObjectName("MaskChart");
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(240);
-    layout->addWidget(view, 2);
+    view->setMinimumHeight(320);
+    layout->addWidget(view, 3);
     progress_ = new QProgressBar;
     progress_->setObjectName("FlashProgressBar");
     progress_->setVisible(false);
@@ -73,8 +76,10 @@ ResultFrm::ResultFrm(Console& console, const MaskTestRun& run, QWidget* parent)
     connect(print, &QPushButton::clicked, this, &ResultFrm::printReport);
     connect(flash, &QPushButton::clicked, this, &ResultFrm::flashTestResults);
     connect(pda, &QPushButton::clicked, this, &ResultFrm::writeMfgPda);
-    // Fits a 1024 x 768 screen with room for the window frame and a panel.
-    resize(1000, 700);
+    // Within the screen, frame and a panel included, down to 1024 x 768; larger screens give the
+    // chart and the report more room.
+    const QRect screen = this->screen()->availableGeometry();
+    resize(std::clamp(screen.width() - 24, 800, 1240), std::clamp(screen.height() - 68, 560, 960));
 
     // Load: the report, then the listing.
     lines_ = resultReportLines(macText_, c_.SerialNo, run_);
