@@ -12,12 +12,15 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include "ResultFrm.h"
 #include "bench_fixture.h"
 #include "console_ports.h"
+#include "firmware_objects.h"
+#include "vireo_object.h"
 
 namespace kestview::mfgtest {
 namespace {
@@ -137,6 +140,9 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
             auto* r = qobject_cast<ResultFrm*>(w);
             if (!r || !r->isVisible()) continue;
             resultsShown = r->reportLines().size() == 33 + 9;
+            dialogs().chooseFile("");  // no station image
+            dialogs().answer(Dialogs::Answer::Yes);
+            r->flashTestResults();
             r->accept();
             return true;
         }
@@ -152,13 +158,30 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
     };
     EXPECT_LT(first("RL -25"), first("TITLE@Testing US CH01"));
     EXPECT_TRUE(form_->lastTest().passed);
-    EXPECT_EQ(titles(), QStringList{"TEST SUCCESSFUL"});
+    EXPECT_EQ(titles().back(), "TEST SUCCESSFUL");
     EXPECT_EQ(cmd(5)->text(), "Exit Testing");
     EXPECT_TRUE(cmd(3)->isEnabled());
     EXPECT_TRUE(disabled({0, 1, 2, 4}));
     EXPECT_EQ(console().MaskOffset, 28.0);
-    EXPECT_TRUE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
-    EXPECT_TRUE(anyFileUnder(workDir(), "*.pda"));
+    // The record, the listing and the adapter's records hold the same rows.
+    const QStringList records = QDir(dataHome() + "/oru/results").entryList({"*.json"});
+    ASSERT_EQ(records.size(), 1);
+    QFile file(dataHome() + "/oru/results/" + records[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto doc = nlohmann::json::parse(file.readAll().toStdString());
+    EXPECT_EQ(doc["result"], "pass");
+    EXPECT_EQ(doc["storedInAdapter"], true);
+    EXPECT_EQ(doc["storeOutcome"], "stored records 0900 and 0901");
+    PDA stored = console().VireoObj.pda();
+    ASSERT_TRUE(stored.retrieve());
+    PDA listed = console().VireoObj.pda();
+    ASSERT_TRUE(listed.loadPDAFile(workDir() + "/S-00-03.pda"));
+    const auto integrators = stored.item("0901").pdr();
+    EXPECT_EQ(listed.item("0901").pdr(), integrators);
+    EXPECT_EQ(listed.item("0900").pdr(), stored.item("0900").pdr());
+    ASSERT_EQ(doc["rows"].size(), 33u);
+    for (int i = 1; i <= 33; ++i)
+        EXPECT_EQ(int(doc["rows"][std::size_t(i - 1)]["integrator"]) & 0xFF, integrators[std::size_t(2 * (i - 1))]) << i;
 }
 
 // The power meter at the analyzer's address: the analyzer does not initialize, and the test says
