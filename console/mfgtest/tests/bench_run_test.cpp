@@ -21,6 +21,7 @@
 #include "instrument_port.h"
 #include "mask_test.h"
 #include "ndisreq32/vireo_oids.h"
+#include "vireo/sim/testing/test_bench.h"
 
 namespace kestview::mfgtest {
 namespace {
@@ -403,6 +404,61 @@ TEST_F(BenchTest, StoreWithAStationImageConfirmsTheImageTheAdapterRuns) {
     const auto doc = readJson(o.jsonFile);
     EXPECT_EQ(doc["storedInAdapter"], true);
     EXPECT_EQ(doc["storeOutcome"], "stored records 0900 and 0901 and downloaded " + path.toStdString());
+}
+
+// A mask the transmitter cannot meet (60 dB below the carrier): the run completes as a failure,
+// --store refuses it, and the record says so in both fields.
+TEST_F(BenchTest, AFailedRunIsNotStoredAndItsRecordSaysWhy) {
+    openAdapter(kCedarKey);
+    const auto before = adapterRecords(console());
+    HeadlessOptions o;
+    o.adapterKey = kCedarKey;
+    o.offsetText = "60";
+    o.jsonFile = workDir() + "/run.json";
+    o.store = true;
+    std::ostringstream out, err;
+    EXPECT_EQ(runHeadless(console(), equipment(), o, out, err), kExitFailed);
+    const auto doc = readJson(o.jsonFile);
+    EXPECT_EQ(doc["result"], "fail");
+    const std::string reason = doc["failureReason"];
+    EXPECT_EQ(reason.rfind("First sidelobe above the mask limit in rows 1, ", 0), 0u) << reason;
+    EXPECT_EQ(doc["storedInAdapter"], false);
+    EXPECT_EQ(doc["storeOutcome"], "not stored: The test failed, so nothing is stored in the adapter: " + reason);
+    EXPECT_NE(out.str().find("Outcome: fail: " + reason), std::string::npos) << out.str();
+    EXPECT_EQ(adapterRecords(console()), before);
+}
+
+// The Cedar adapter's production data area takes writes without keeping them.
+std::string benchWhosePdaWritesDoNotStick() {
+    std::string json = vireo::sim::testing::defaultBenchJson();
+    const std::string anchor = "\"key\": \"0003\",";
+    const std::size_t at = json.find(anchor);
+    EXPECT_NE(at, std::string::npos);
+    json.insert(at + anchor.size(), R"( "faults": {"writesDoNotStick": [{"from": "0x3F0000", "to": "0x3F03FF"}]},)");
+    return json;
+}
+
+class PdaWritesDoNotStick : public BenchTest {
+protected:
+    PdaWritesDoNotStick() : BenchTest(benchWhosePdaWritesDoNotStick()) {}
+};
+
+// A passing run whose records the adapter does not keep: the run says so, and the record says
+// not stored, with why, never "stored".
+TEST_F(PdaWritesDoNotStick, AStoreThatDidNotStickIsRecordedAsNotStored) {
+    HeadlessOptions o;
+    o.adapterKey = kCedarKey;
+    o.jsonFile = workDir() + "/run.json";
+    o.store = true;
+    std::ostringstream out, err;
+    EXPECT_EQ(runHeadless(console(), equipment(), o, out, err), kExitFailed);
+    EXPECT_NE(out.str().find("TEST SUCCESSFUL"), std::string::npos) << out.str();  // the test itself passed
+    const auto doc = readJson(o.jsonFile);
+    EXPECT_EQ(doc["result"], "pass");
+    EXPECT_EQ(doc["storedInAdapter"], false);
+    const std::string outcome = doc["storeOutcome"];
+    EXPECT_EQ(outcome.rfind("not stored: ", 0), 0u) << outcome;
+    EXPECT_NE(err.str().find(outcome.substr(12)), std::string::npos) << err.str();
 }
 
 }  // namespace
