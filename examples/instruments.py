@@ -5,7 +5,7 @@ instruments' own languages: the spectrum analyzer's (centre, span, bandwidths, a
 for with DONE?, peak search, next peak left and right) and the power meter's program codes.
 
 Start the simulated gateway first, for example: vireo-bench instruments --port 1234
-The gateway serves one program at a time: close the console's instruments (or the console) first.
+The gateway serves one program at a time: a console that has opened the instruments holds it until it exits.
 """
 import argparse
 import sys

@@ -1,10 +1,4 @@
 // The simulated gateway's side of the GPIB-ETHERNET protocol, spoken over loopback by a raw client.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -14,76 +8,18 @@
 #include "gateway/prologix.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace vireo::sim;
 
 namespace {
 
-class Client {
-public:
-    explicit Client(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~Client() { ::close(fd_); }
-    bool connected() const { return connected_; }
-    void send(const std::string& s) { ASSERT_EQ(::send(fd_, s.data(), s.size(), MSG_NOSIGNAL), ssize_t(s.size())); }
-    // What arrives within `ms` (up to the first line end).
-    std::string line(int ms = 2000) {
-        std::string out;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (out.find('\n') == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
-            char c;
-            if (::recv(fd_, &c, 1, 0) != 1) break;
-            out += c;
-        }
-        return out;
-    }
-
-    // Everything that arrives before `marker` (which is consumed), or what came within 3 s.
-    std::string upTo(const std::string& marker) {
-        std::string out;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (out.size() < marker.size() || out.compare(out.size() - marker.size(), marker.size(), marker) != 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) return out + "(no " + marker + ")";
-            char c;
-            if (::recv(fd_, &c, 1, 0) != 1) return out + "(closed)";
-            out += c;
-        }
-        return out.substr(0, out.size() - marker.size());
-    }
-    // The gateway closed the connection (within 3 s) without sending anything.
-    bool closedByPeer() {
-        pollfd p{fd_, POLLIN, 0};
-        char c;
-        return ::poll(&p, 1, 3000) == 1 && ::recv(fd_, &c, 1, 0) <= 0;
-    }
-
-private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
+using Client = vireo::sim::testing::GatewayClient;
 
 const std::string kVersionLine = "Vireo GPIB-ETHERNET Controller version 01.06.06.00\r\n";
 
-bool waitFor(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using vireo::sim::testing::eventually;
 
 struct GatewayFixture : ::testing::Test {
     vireo::sim::testing::TestBench bench;
@@ -167,7 +103,7 @@ TEST_F(GatewayFixture, SettingsAreTheControllersAndSavedUnlessSavingIsOff) {
         a.send("++addr 13\n++read_tmo_ms 250\n++savecfg 0\n++addr 18\n++eot_enable 1\n++ver\n");
         EXPECT_EQ(a.upTo(kVersionLine), "");
     }
-    ASSERT_TRUE(waitFor([&] { return gateway.connectionsOpen() == 0; }));
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 0; }));
     Client b(port);
     ASSERT_TRUE(b.connected());
     b.send("++addr\n++read_tmo_ms\n++eot_enable\n++savecfg\n++ver\n");
@@ -190,7 +126,7 @@ TEST_F(GatewayFixture, ServesOneClientAtATime) {
     EXPECT_TRUE(gateway.received(18).empty());
     EXPECT_EQ(gateway.connectionsTurnedAway(), 1);
     first.reset();
-    ASSERT_TRUE(waitFor([&] { return gateway.connectionsOpen() == 0; }));
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 0; }));
     Client third(port);
     third.send("++ver\n");
     EXPECT_EQ(third.upTo(kVersionLine), "");
@@ -205,7 +141,7 @@ TEST_F(GatewayFixture, GarbageAndAbandonedLinesHarmNothing) {
         a.send("++addr 18\nCF 2412MZ\n");
         a.send(std::string("\x00\xff\x1b", 3) + std::string(9000, 'Z') + "\n\x01\x02;;;\nCF 24");
     }
-    ASSERT_TRUE(waitFor([&] { return gateway.connectionsServed() == 1 && gateway.connectionsOpen() == 0; }));
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsServed() == 1 && gateway.connectionsOpen() == 0; }));
     Client b(port);
     b.send("++addr 18\nCF?\n++read eoi\n++ver\n");
     EXPECT_EQ(b.upTo(kVersionLine), "2412000000\r\n");

@@ -192,4 +192,11 @@ TEST(InstrumentLanguage, PowerMeterAnswersItsIdentityAndItsReading) {
     meter.receive("KB200EN");  // beyond the cal factor's range: kept at 100 %
     meter.receive("TR2");
     EXPECT_EQ(meter.talk()->substr(0, 3), "-7.");
+    // Codes run together, as the meter takes them: linear units, then a reading in watts.
+    meter.forgetReceived();
+    meter.receive("PRAPLNKB98.5ENTR2");
+    EXPECT_EQ(meter.received(), (std::vector<std::string>{"PR", "AP", "LN", "KB98.5EN", "TR2"}));
+    EXPECT_EQ(meter.talk()->find("E-1"), 6u) << "about 1e-10 W";
+    meter.receive("PRXQ");  // not codes: nothing changes
+    EXPECT_EQ(meter.received().back(), "PRXQ");
 }

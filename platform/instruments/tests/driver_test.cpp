@@ -19,31 +19,20 @@
 #include <thread>
 #include <vector>
 
-#include "instruments/gateway_config.h"
 #include "instruments/hp438a.h"
 #include "instruments/hp8593e.h"
-#include "registry/winreg.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
-namespace cfg = oru::instruments;
 using Strings = std::vector<std::string>;
 
 namespace {
 
 constexpr int kReadTimeoutMs = 150;
 
-void pointDriversAt(int port) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, cfg::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port), t = kReadTimeoutMs;
-    RegSetValueExA(key, cfg::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegSetValueExA(key, cfg::kReadTimeoutValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&t), sizeof t);
-    RegCloseKey(key);
-}
+void pointDriversAt(int port) { vireo::sim::testing::pointDriversAt(port, kReadTimeoutMs); }
 
 int listenOnFreePort(int& fd) {
     fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -84,7 +73,7 @@ public:
 private:
     void run() {
         std::vector<std::string> pending;
-        std::string lastData;
+        std::string lastData, late;
         while (!stop_) {
             std::vector<pollfd> fds{{fd_, POLLIN, 0}};
             if (!held_)
@@ -111,6 +100,14 @@ private:
                     if (line == "++ver" && serves_) reply = "Fake GPIB-ETHERNET Controller version 01.00\r\n";
                     else if (line.rfind("++read", 0) == 0 && line.rfind("++read_tmo_ms", 0) != 0) reply = replies_(lastData);
                     else if (line.rfind("++", 0) != 0) lastData = line;
+                    // "late:" replies come only after the read has timed out, ahead of the next answer.
+                    if (reply.rfind("late:", 0) == 0) {
+                        late = reply.substr(5);
+                        reply.clear();
+                    } else if (!reply.empty()) {
+                        reply = late + reply;
+                        late.clear();
+                    }
                     if (!reply.empty()) ::send(fds[i].fd, reply.data(), reply.size(), MSG_NOSIGNAL);
                     in.erase(0, end + 1);
                 }
@@ -137,39 +134,16 @@ FakeGateway::Replies identifiedThen(std::string other) {
     };
 }
 
-// A raw client of the gateway on 127.0.0.1:`port`, as another program would hold it.
-class OtherProgram {
-public:
-    explicit OtherProgram(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~OtherProgram() { ::close(fd_); }
-    bool connected() const { return connected_; }
-
-private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
-
-// Waits (within a generous bound) until `done` holds.
-bool eventually(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using vireo::sim::testing::eventually;
 
 struct DriverFixture : ::testing::Test {
     vireo::sim::testing::TestBench bench;
     vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
-    void SetUp() override { pointDriversAt(gateway.listen(0)); }
+    int port = 0;
+    void SetUp() override {
+        port = gateway.listen(0);
+        pointDriversAt(port);
+    }
 };
 
 // Runs `call` and reports how long it took.
@@ -411,6 +385,30 @@ TEST(DriverFailures, GarbageRepliesFailAndLeaveTheValue) {
     }
 }
 
+// A reply that comes after its read timed out is never handed back for a later query: the driver
+// returns only values it read in answer to the call.
+TEST(DriverFailures, ALateReplyIsNotTakenForTheNextAnswer) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway slow([](const std::string& last) -> std::string {
+        if (last == "?ID") return "HP438A\r\n";
+        if (last == "ID?") return "HP8593E\r\n";
+        if (last == "MKA?") return "late:-33.33\r\n";
+        return "-12.5\r\n";
+    });
+    pointDriversAt(slow.port());
+    const int meter = hp438a_init(13);
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(meter, 0);
+    ASSERT_GT(analyzer, 0);
+    double marker = 99.0, power = 99.0;
+    EXPECT_EQ(saReadMarkerAmplitude(analyzer, &marker), INSTR_ERR_TIMEOUT);
+    EXPECT_EQ(marker, 99.0);
+    EXPECT_EQ(hp438a_measure(meter, 0, &power), INSTR_SUCCESS);
+    EXPECT_EQ(power, -12.5) << "the marker's late -33.33 is not the meter's reading";
+    hp438a_close(meter);
+    saClose(analyzer);
+}
+
 // Each init checks that the instrument at its address is the one it drives: with the two
 // instruments' addresses swapped, neither opens, and each says why.
 TEST(DriverIdentity, TheWrongInstrumentAtAnAddressIsRefused) {
@@ -475,19 +473,40 @@ TEST(DriverSessions, BothDriversShareOneConnectionAndAddressEachTransaction) {
         << "one connection: a second one would have sent its own set-up";
 }
 
+// Transactions are serialised: two threads reading the meter and the analyzer at once over the one
+// connection each get their own instrument's answer, every time.
+TEST(DriverSessions, ConcurrentCallsOnBothInstrumentsGetTheirOwnAnswers) {
+    vireo::sim::testing::TestBench bench;
+    FakeGateway gateway([](const std::string& last) -> std::string {
+        if (last == "?ID") return "HP438A\r\n";
+        if (last == "ID?") return "HP8593E\r\n";
+        return last == "MKA?" ? "-33.25\r\n" : "-12.5\r\n";
+    });
+    pointDriversAt(gateway.port());
+    const int meter = hp438a_init(13);
+    const int analyzer = saInit(0, 0);
+    ASSERT_GT(meter, 0);
+    ASSERT_GT(analyzer, 0);
+    std::atomic<int> wrong{0};
+    auto loop = [&](const std::function<int(double&)>& read, double expected) {
+        for (int i = 0; i < 200; ++i) {
+            double v = 0;
+            if (read(v) != INSTR_SUCCESS || v != expected) ++wrong;
+        }
+    };
+    std::thread a([&] { loop([&](double& v) { return hp438a_measure(meter, 0, &v); }, -12.5); });
+    std::thread b([&] { loop([&](double& v) { return saReadMarkerAmplitude(analyzer, &v); }, -33.25); });
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong, 0);
+    hp438a_close(meter);
+    saClose(analyzer);
+}
+
 // A second program finding the gateway in use gets the busy error, with the gateway's address, and
 // opens once the other program has let go.
 TEST_F(DriverFixture, AGatewayInUseByAnotherProgramIsBusyUntilItLetsGo) {
-    int port = 0;
-    {
-        HKEY key = nullptr;
-        DWORD p = 0, size = sizeof p;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, cfg::kGatewayKey, 0, KEY_READ, &key);
-        RegQueryValueExA(key, cfg::kPortValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&p), &size);
-        RegCloseKey(key);
-        port = int(p);
-    }
-    auto other = std::make_unique<OtherProgram>(port);
+    auto other = std::make_unique<vireo::sim::testing::GatewayClient>(port);
     ASSERT_TRUE(other->connected());
     ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 1; }));
     int meter = 0;

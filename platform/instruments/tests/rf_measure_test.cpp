@@ -1,8 +1,6 @@
 // The bench's RF path measured through the drivers and the simulated gateway the way the
 // manufacturing test measures it: its analyzer set-up and its sidelobe measurement, with the Cedar
 // adapter on the RF cable in continuous transmit.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -127,8 +125,7 @@ TEST_F(RfBench, AScriptFromTheManualsReadsWhatTheDriversRead) {
     hp438a_close(instruments.meter);
     saClose(instruments.analyzer);
     instruments.meter = instruments.analyzer = 0;
-    for (int i = 0; i < 2500 && gateway.connectionsOpen() != 0; ++i) ::usleep(2000);
-    ASSERT_EQ(gateway.connectionsOpen(), 0);
+    ASSERT_TRUE(vireo::sim::testing::eventually([&] { return gateway.connectionsOpen() == 0; }));
     const std::string command = std::string(ORU_PYTHON) + " " + ORU_SOURCE_DIR + "/examples/instruments.py --port " +
                                 std::to_string(port) + " --channel " + std::to_string(kChannel) + " 2>&1";
     FILE* script = ::popen(command.c_str(), "r");

@@ -1,6 +1,7 @@
 #include "instrument.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "message_parser.h"
@@ -48,10 +49,56 @@ void Instrument::receive(std::string_view message) {
         return;
     }
     for (const std::string& unit : splitMessage(message, def_.separators)) {
-        if (received_.size() >= kReceivedKept) received_.pop_front();
-        received_.push_back(unit);
-        execute(unit);
+        for (const std::string& code : codesOf(unit)) {
+            if (received_.size() >= kReceivedKept) received_.pop_front();
+            received_.push_back(code);
+            execute(code);
+        }
     }
+}
+
+bool Instrument::known(std::string_view unit) const {
+    for (const Dialogue& d : def_.dialogues)
+        if (equalsIgnoringCase(d.query, unit)) return true;
+    if (def_.error.queueQuery && equalsIgnoringCase(*def_.error.queueQuery, unit)) return true;
+    for (const PropertySpec& p : def_.properties)
+        if ((p.getterQuery && equalsIgnoringCase(*p.getterQuery, unit)) || (p.setterQuery && matchPattern(*p.setterQuery, unit)))
+            return true;
+    return false;
+}
+
+std::vector<std::string> Instrument::codesOf(const std::string& unit) const {
+    if (!def_.codesRunTogether || known(unit)) return {unit};
+    // The longest code at each place: a fixed one, or a setter's text around a number.
+    std::vector<std::string> codes;
+    std::string_view rest = unit;
+    while (!rest.empty()) {
+        std::size_t best = 0;
+        for (const Dialogue& d : def_.dialogues)
+            if (d.query.size() > best && rest.size() >= d.query.size() && equalsIgnoringCase(rest.substr(0, d.query.size()), d.query))
+                best = d.query.size();
+        for (const PropertySpec& p : def_.properties) {
+            if (!p.setterQuery) continue;
+            const std::string& pattern = *p.setterQuery;
+            const std::size_t field = pattern.find("{}");
+            const std::string_view prefix = std::string_view(pattern).substr(0, field), suffix = std::string_view(pattern).substr(field + 2);
+            if (rest.size() <= prefix.size() || !equalsIgnoringCase(rest.substr(0, prefix.size()), prefix)) continue;
+            std::size_t n = prefix.size();
+            if (n < rest.size() && (rest[n] == '+' || rest[n] == '-')) ++n;
+            const std::size_t digits = n;
+            while (n < rest.size() && (std::isdigit(static_cast<unsigned char>(rest[n])) || rest[n] == '.')) ++n;
+            if (n == digits) continue;
+            if (!suffix.empty()) {
+                if (rest.size() < n + suffix.size() || !equalsIgnoringCase(rest.substr(n, suffix.size()), suffix)) continue;
+                n += suffix.size();
+            }
+            best = std::max(best, n);
+        }
+        if (best == 0) return {unit};  // not codes run together: the unit as it came, refused as such
+        codes.emplace_back(rest.substr(0, best));
+        rest.remove_prefix(best);
+    }
+    return codes;
 }
 
 std::string Instrument::replyFor(const Dialogue& d) {

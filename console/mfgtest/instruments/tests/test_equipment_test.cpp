@@ -2,22 +2,18 @@
 // function that is missing, and the real drivers against the simulated gateway.
 #include "test_equipment.h"
 
-#include <arpa/inet.h>
 #include <dlfcn.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "instruments/gateway_config.h"
-#include "registry/winreg.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace kestview::instruments;
@@ -162,13 +158,7 @@ TEST(RealDrivers, OpenTheSimulatedBenchsInstruments) {
     vireo::sim::testing::TestBench bench;
     vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
     const int port = gateway.listen(0);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port);
-    RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegCloseKey(key);
+    vireo::sim::testing::pointDriversAt(port);
     std::vector<std::string> status;
     TestEquipment equipment([&](const std::string& s) { status.push_back(s); });
     equipment.initTestEquip();
@@ -188,22 +178,11 @@ TEST(RealDrivers, RetryOpensTheInstrumentsOnceTheGatewayIsFree) {
     vireo::sim::testing::TestBench bench;
     vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
     const int port = gateway.listen(0);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port);
-    RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegCloseKey(key);
-    const int other = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(std::uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    vireo::sim::testing::pointDriversAt(port);
+    auto other = std::make_unique<vireo::sim::testing::GatewayClient>(port);
+    ASSERT_TRUE(other->connected());
     const auto waitUntil = [&](int open) {
-        for (int i = 0; i < 2500 && gateway.connectionsOpen() != open; ++i) ::usleep(2000);
-        return gateway.connectionsOpen() == open;
+        return vireo::sim::testing::eventually([&] { return gateway.connectionsOpen() == open; });
     };
     ASSERT_TRUE(waitUntil(1));
 
@@ -215,7 +194,7 @@ TEST(RealDrivers, RetryOpensTheInstrumentsOnceTheGatewayIsFree) {
     const std::string busy = "the instrument gateway at 127.0.0.1:" + std::to_string(port) + " is in use by another program";
     EXPECT_EQ(status, (std::vector<std::string>{busy, busy}));
 
-    ::close(other);
+    other.reset();
     ASSERT_TRUE(waitUntil(0));
     status.clear();
     equipment.initTestEquip();
