@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
             kestview::instruments::TestEquipment equipment({});
             kestview::mfgtest::HeadlessOptions options;
             options.adapterKey = QStringLiteral("0003");
+            options.listingFolder = QString::fromStdString(dir.string());  // its PDA listing stays in the scratch folder
             std::ostringstream out, err;
             const auto start = std::chrono::steady_clock::now();
             const int exit = kestview::mfgtest::runHeadless(console, equipment, options, out, err);

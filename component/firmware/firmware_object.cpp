@@ -59,6 +59,7 @@ bool Firmware::refreshProductionData() {
     if (!port->ReadProductionArea(area)) return false;
     firmware::PdrList fresh;
     fresh.LoadWords(firmware::WordsFromBytes(area));
+    for (const auto& [code, record] : calibration_.records()) fresh.Add(record.words);
     pdrs_ = std::move(fresh);
     return true;
 }
@@ -75,6 +76,7 @@ HRESULT Firmware::LoadHEXFile(BSTR filename, LONG* bResults) {
     if (downloading_) return refusedDuringDownload("LoadHEXFile", bResults);
     *bResults = 0;
     loaded_.Clear();
+    calibration_ = {};  // a new image is plugged with calibration records derived for it
     fileName_ = toAnsi(fromBstr(filename));
     hexLinesRead_ = LONG(firmware::LoadSrecFile(*fileName_, loaded_, progressStream()));
     if (hexLinesRead_ == 0) {
@@ -93,12 +95,18 @@ HRESULT Firmware::MakeCalPdrs(LONG* bResults) {
     if (downloading_) return refusedDuringDownload("MakeCalPdrs", bResults);
     refreshProductionData();
     *bResults = firmware::MakeCalibrationRecords(pdrs_, progressStream()) ? 1 : 0;
+    if (*bResults) {
+        for (const std::uint16_t code : {firmware::kPdrSetPoints, firmware::kPdrIntegrators})
+            if (const firmware::RawPdr* built = pdrs_.Find(code)) calibration_.Add(built->words);
+    }
     return S_OK;
 }
 
 HRESULT Firmware::PlugImage(LONG* bResults) {
     if (!bResults) return E_POINTER;
     if (downloading_) return refusedDuringDownload("PlugImage", bResults);
+    // What the adapter holds now: a record removed since LoadHEXFile is not plugged.
+    refreshProductionData();
     hexRecordsPlugged_ = LONG(firmware::PlugImage(loaded_, pdrs_, fileName_, progressStream()));
     *bResults = hexRecordsPlugged_ != 0 ? 1 : 0;
     return S_OK;

@@ -31,8 +31,8 @@ public:
     HRESULT MakeCalPdrs(LONG* bResults) override;
 
 private:
-    // Replaces pdrs_ with the records of the adapter's production data area; false (pdrs_ kept)
-    // when it cannot be read.
+    // Replaces pdrs_ with the records of the adapter's production data area, with the calibration
+    // records built by MakeCalPdrs over them; false (pdrs_ kept) when it cannot be read.
     bool refreshProductionData();
     // bResults 0 and E_FAIL with the text naming `member`.
     HRESULT refusedDuringDownload(const char* member, LONG* bResults);
@@ -40,6 +40,7 @@ private:
 
     firmware::LoadedImage loaded_;
     firmware::PdrList pdrs_;
+    firmware::PdrList calibration_;  // what MakeCalPdrs built since LoadHEXFile, laid over every refresh
     std::optional<std::string> fileName_;
     LONG hexLinesRead_ = 0;
     LONG hexPlugs_ = 0;

@@ -79,6 +79,7 @@ public:
     qint32 TxPattern = 0;
     bool PowerMeterOk = false;
     bool AnalyzerOk = false;
+    QString InstrumentsNotReady;  // why the flags above are not both set, one line per instrument
     QString ConfigFolder;
     bool TestingFlag = false;
     double MaskOffset = 0;
@@ -124,6 +125,7 @@ public:
 
     // ---- Collaborators ---------------------------------------------------------------------
     ConsoleClock& clock() { return clock_; }
+    const ConsoleClock& clock() const { return clock_; }
     Trace& trace() { return trace_; }
     Dialogs& dialogs() { return dialogs_ ? *dialogs_ : qtDialogs_; }
     // Replaces the dialogs (tests); nullptr restores the real ones. The caller keeps ownership.

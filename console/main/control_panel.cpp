@@ -247,17 +247,17 @@ void MainFrm::TestCmd_Click() {
         openers_.mfgTest(c_);
         hide();
     };
-    if (c_.AnalyzerOk && c_.PowerMeterOk) {
-        openTest();
-        return;
+    // Until both instruments are ready or the operator gives up: each refusal says why.
+    while (!(c_.AnalyzerOk && c_.PowerMeterOk)) {
+        QString text = QStringLiteral("Cannot Run Test - All Instruments did not initialize");
+        if (!c_.InstrumentsNotReady.isEmpty()) text += "\n" + c_.InstrumentsNotReady;
+        const Dialogs::Answer a = c_.dialogs().messageBox(
+            this, {text, c_.PowerMeterOk ? QStringLiteral("Analyzer Failure") : QStringLiteral("Power Meter Failure"),
+                   Dialogs::Icon::None, Dialogs::Buttons::RetryCancel});
+        if (a != Dialogs::Answer::Retry || !openers_.initTestEquip) return;
+        openers_.initTestEquip(c_);
     }
-    const Dialogs::Answer a = c_.dialogs().messageBox(
-        this, {QStringLiteral("Cannot Run Test - All Instruments did not initialize"),
-               c_.PowerMeterOk ? QStringLiteral("Analyzer Failure") : QStringLiteral("Power Meter Failure"),
-               Dialogs::Icon::None, Dialogs::Buttons::RetryCancel});
-    if (a != Dialogs::Answer::Retry) return;
-    if (openers_.initTestEquip) openers_.initTestEquip(c_);
-    if (c_.AnalyzerOk && c_.PowerMeterOk) openTest();
+    openTest();
 }
 
 void MainFrm::openWindow(const QString& handler, const WindowOpener& opener) {

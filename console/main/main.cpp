@@ -8,6 +8,7 @@
 
 #include "MFGTestFrm.h"
 #include "close_on_signal.h"
+#include "console_ports.h"
 #include "headless_run.h"
 #include "main_frm.h"
 #include "oleaut/objbase.h"
@@ -94,9 +95,7 @@ int main(int argc, char** argv) {
         }
         kestview::WindowOpeners openers = kestview::consoleWindowOpeners();
         openers.initTestEquip = [&equipment](kestview::Console& c) {
-            equipment.initTestEquip();
-            c.PowerMeterOk = equipment.PowerMeterOk;
-            c.AnalyzerOk = equipment.AnalyzerOk;
+            kestview::mfgtest::initTestEquipment(c, equipment);
         };
         // The test window shows the main window again when it closes.
         openers.mfgTest = [&equipment](kestview::Console& c) {

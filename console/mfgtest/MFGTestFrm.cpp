@@ -310,10 +310,10 @@ void MFGTestFrm::spectralMaskTest() {
     store_.reset();
     const QDateTime started = QDateTime::currentDateTime();
     last_ = OperationalTest(adapter, instruments, host, c_.AnalyzerOk && c_.PowerMeterOk, c_.PowerMeterOk,
-                            MaskOffSettxt_->text().toStdString(), c_.MaskOffset,
+                            c_.InstrumentsNotReady.toStdString(), MaskOffSettxt_->text().toStdString(), c_.MaskOffset,
                             [this](const MaskTestRun& run) { showResults(run); });
     TestCmd_[3]->setEnabled(true);
-    if (!last_.run.completed) return;  // stopped or broken off: no record of it
+    if (!last_.ran || last_.run.stopped) return;  // not run, or stopped by the operator: no record of it
     QString error;
     if (writeRunRecord(c_, last_.run, {started, QDateTime::currentDateTime(), last_.passed, store_ ? &*store_ : nullptr},
                        error)
@@ -323,7 +323,7 @@ void MFGTestFrm::spectralMaskTest() {
 
 void MFGTestFrm::showResults(const MaskTestRun& run) {
     c_.TestData = run.rows;
-    ResultFrm results(c_, run, c_.macText(), formattedMac(c_), this);
+    ResultFrm results(c_, run, this);
     results.exec();
     if (results.storeAttempted()) store_ = results.storeOutcome();
     c_.TestData = {};  // the results window releases the rows when it unloads

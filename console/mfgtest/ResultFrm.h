@@ -1,5 +1,5 @@
-// "TEST RESULTS": the report of a completed spectral-mask test, its chart, printing, the
-// manufacturing PDA listing and storing the results in the adapter.
+// "TEST RESULTS": the outcome and report of a completed spectral-mask test, its chart, printing,
+// the manufacturing PDA listing and storing the results in the adapter (a passed run only).
 #pragma once
 
 #include <QDialog>
@@ -9,6 +9,7 @@
 #include "mask_test.h"
 #include "store_results.h"
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QProgressBar;
@@ -20,8 +21,8 @@ class ResultFrm : public QDialog {
     Q_OBJECT
 
 public:
-    // `macText` and `serialNo` as the main window shows them; `formattedMac` names the listing.
-    ResultFrm(Console& console, const MaskTestRun& run, QString macText, QString formattedMac, QWidget* parent = nullptr);
+    // The adapter's MAC address and serial number as the main window shows them.
+    ResultFrm(Console& console, const MaskTestRun& run, QWidget* parent = nullptr);
     ~ResultFrm() override;
 
     QStringList reportLines() const { return lines_; }
@@ -29,6 +30,7 @@ public:
     const StoreOutcome& storeOutcome() const { return store_; }
     bool storeAttempted() const { return storeAttempted_; }
     QChart* chart() const { return chart_; }
+    QString outcomeText() const;  // what the window shows at its top
 
     // The buttons' actions.
     void printReport();
@@ -36,16 +38,16 @@ public:
     void flashTestResults();
 
 private:
-    QByteArray listingText(const QString& fileName) const;
     void writeListingOnLoad();
 
     Console& c_;
     MaskTestRun run_;
-    QString macText_, formattedMac_;
+    QString macText_;
     QStringList lines_;
     QString listingPath_;
     StoreOutcome store_;
     bool storeAttempted_ = false;
+    QLabel* outcome_ = nullptr;
     QListWidget* list_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QChart* chart_ = nullptr;

@@ -125,13 +125,29 @@ bool ConsoleFirmwarePort::flashImage(const std::function<void(long, long, long)>
     return firmware_.flashImage();
 }
 int ConsoleFirmwarePort::totalImageBlocks() { return firmware_.totalImageBlocks(); }
+// Record FFFF: a counted text, which the record's text value reads in its characters' order.
 std::string ConsoleFirmwarePort::runningFileNames() {
-    // Record FFFF: a counted text (length word, then the characters).
-    const QByteArray bytes = c_.RidsObj.item(QStringLiteral("ffff")).ridAsByteArray();
-    const int n = bytes.size() >= 2 ? (quint8(bytes[0]) | quint8(bytes[1]) << 8) : 0;
-    return bytes.mid(2, n).toStdString();
+    return c_.RidsObj.item(QStringLiteral("ffff")).ridStringValue().toStdString();
 }
 int ConsoleFirmwarePort::runningBuild() { return c_.RidsObj.item(QStringLiteral("fffe")).getAsInteger(1); }
+
+void initTestEquipment(Console& c, instruments::TestEquipment& equipment) {
+    equipment.initTestEquip();
+    c.PowerMeterOk = equipment.PowerMeterOk;
+    c.AnalyzerOk = equipment.AnalyzerOk;
+    c.InstrumentsNotReady = QString::fromStdString(equipment.notReadyText());
+}
+
+StoreOutcome storeRunInAdapter(Console& console, const MaskTestRun& run, const std::string& imagePath,
+                               const std::function<void(long, long, long)>& progress,
+                               const std::function<void(int)>& imageBlocks) {
+    if (!run.passed) {
+        StoreOutcome refused = refusedStore(run.failure);
+        refused.image = imagePath;
+        return refused;
+    }
+    return storeInAdapter(console, run.rows, imagePath, progress, imageBlocks);
+}
 
 StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
                             const std::function<void(long, long, long)>& progress,
@@ -140,6 +156,7 @@ StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::s
     try {
         ConsolePdaPort pda(console);
         outcome = storeProductionData(rows, pda);
+        outcome.image = imagePath;
         if (outcome.pdaStored && !imagePath.empty()) {
             ConsoleFirmwarePort firmware(console);
             if (imageBlocks) imageBlocks(firmware.totalImageBlocks());

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "console.h"
-#include "mask_test_ports.h"
+#include "mask_test.h"
 #include "store_results.h"
+#include "test_equipment.h"
 
 namespace kestview::mfgtest {
 
@@ -87,11 +88,18 @@ private:
     Firmware firmware_;
 };
 
+// initTestEquip, and the console's instrument flags and why they are not set.
+void initTestEquipment(Console& console, instruments::TestEquipment& equipment);
+
 // "Flash Test Results" on the open adapter: the rows into its production data area, then, when
 // `imagePath` is given, the station image plugged and downloaded. A failed call ends it with the
 // reason in the outcome's failure.
 StoreOutcome storeInAdapter(Console& console, const TestRows& rows, const std::string& imagePath,
                             const std::function<void(long, long, long)>& progress = {},
                             const std::function<void(int)>& imageBlocks = {});
+// The same for a test run: a run that did not pass is refused with its reason, nothing written.
+StoreOutcome storeRunInAdapter(Console& console, const MaskTestRun& run, const std::string& imagePath,
+                               const std::function<void(long, long, long)>& progress = {},
+                               const std::function<void(int)>& imageBlocks = {});
 
 }  // namespace kestview::mfgtest

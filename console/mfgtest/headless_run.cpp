@@ -1,6 +1,8 @@
 #include "headless_run.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <cstdio>
 #include <memory>
@@ -30,6 +32,9 @@ const QCommandLineOption kJson(QStringLiteral("json"),
                                QStringLiteral("Write the results record also to this file."), QStringLiteral("FILE"));
 const QCommandLineOption kStore(QStringLiteral("store"),
                                 QStringLiteral("Store the results in the adapter's production data area."));
+const QCommandLineOption kListing(QStringLiteral("listing"),
+                                  QStringLiteral("Write the PDA listing into this folder (default: the working folder)."),
+                                  QStringLiteral("DIR"));
 const QCommandLineOption kImage(QStringLiteral("image"),
                                 QStringLiteral("With --store: download this station firmware image with them."),
                                 QStringLiteral("FILE"));
@@ -93,7 +98,7 @@ bool openAdapterForTest(Console& c, const QString& key, std::string& why) {
 }
 
 void addHeadlessOptions(QCommandLineParser& parser) {
-    parser.addOptions({kMfgTest, kAdapter, kOffset, kReport, kJson, kStore, kImage});
+    parser.addOptions({kMfgTest, kAdapter, kOffset, kReport, kJson, kStore, kImage, kListing});
 }
 
 bool headlessRequested(const QCommandLineParser& parser) { return parser.isSet(kMfgTest); }
@@ -106,6 +111,7 @@ std::optional<HeadlessOptions> headlessOptions(const QCommandLineParser& parser,
     o.jsonFile = parser.value(kJson);
     o.store = parser.isSet(kStore);
     o.imageFile = parser.value(kImage);
+    o.listingFolder = parser.value(kListing);
     if (o.adapterKey.isEmpty()) error = QStringLiteral("--mfgtest needs --adapter KEY");
     else if (!o.offsetText.isEmpty()) {
         bool ok = false;
@@ -114,18 +120,46 @@ std::optional<HeadlessOptions> headlessOptions(const QCommandLineParser& parser,
             error = QStringLiteral("--offset needs a number of dB from 0 to 255, not \"%1\"").arg(o.offsetText);
     }
     if (error.isEmpty() && !o.imageFile.isEmpty() && !o.store) error = QStringLiteral("--image needs --store");
+    if (error.isEmpty() && !o.listingFolder.isEmpty() && !QFileInfo(o.listingFolder).isDir())
+        error = QStringLiteral("--listing needs an existing folder, not \"%1\"").arg(o.listingFolder);
     if (!error.isEmpty()) return std::nullopt;
     return o;
 }
 
+namespace {
+
+// The listing of a completed run, as the results window writes it; a listing of another adapter
+// under the same short name is kept, and this one is named after the whole MAC address instead.
+bool writeHeadlessListing(const Console& c, const MaskTestRun& run, const QString& folder, std::ostream& out,
+                          std::ostream& err) {
+    const ListingTarget target = listingTarget(c, folder.isEmpty() ? QDir::currentPath() : folder);
+    QString path = target.path;
+    if (!target.otherMac.isEmpty()) {
+        path = QFileInfo(path).dir().filePath("S" + c.macText() + ".pda");
+        out << target.path.toStdString() << " holds the listing of the adapter " << target.otherMac.toStdString()
+            << ": kept" << std::endl;
+    }
+    QString error;
+    if (!writeMfgListing(c, run.rows, path, error)) {
+        err << "kestview: " << error.toStdString() << std::endl;
+        return false;
+    }
+    out << "PDA listing: " << path.toStdString() << std::endl;
+    return true;
+}
+
+}  // namespace
+
 int runHeadless(Console& c, instruments::TestEquipment& equipment, const HeadlessOptions& o, std::ostream& out,
                 std::ostream& err) {
-    equipment.initTestEquip();
-    c.PowerMeterOk = equipment.PowerMeterOk;
-    c.AnalyzerOk = equipment.AnalyzerOk;
+    initTestEquipment(c, equipment);
     if (!c.PowerMeterOk || !c.AnalyzerOk) {
+        // The drivers' reasons name the gateway they tried.
         err << "kestview: Cannot Run Test - All Instruments did not initialize ("
-            << (c.PowerMeterOk ? "Analyzer Failure" : "Power Meter Failure") << ")" << std::endl;
+            << (c.PowerMeterOk ? "Analyzer Failure" : "Power Meter Failure") << ")\n"
+            << c.InstrumentsNotReady.toStdString() << "\n"
+            << "On the simulated bench, start its instrument gateway first (it runs until stopped):\n"
+            << "    build/bin/vireo-bench instruments &" << std::endl;
         return kExitSetUp;
     }
     std::string why;
@@ -134,16 +168,19 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
         return kExitSetUp;
     }
     out << "Spectral mask test of adapter " << o.adapterKey.toStdString() << " (" << bbpModelName(c.BbpTypeHex).toStdString()
-        << ", MAC " << formattedMac(c).toStdString() << ", serial " << c.SerialNo.toStdString() << ")" << std::endl;
+        << ", MAC " << c.macText().toStdString() << ", serial " << c.SerialNo.toStdString() << ")" << std::endl;
 
     ConsoleAdapterPort adapter(c);
     EquipmentInstruments instruments(equipment);
     HeadlessHost host(c, out);
     const QDateTime started = QDateTime::currentDateTime();
     bool outputsDone = true;
-    StoreOutcome store;
-    // What the results window does with a completed run: print the report, store the rows.
+    std::optional<StoreOutcome> store;
+    // What the results window does with a completed run: the listing, the printed report, and
+    // storing the rows when asked (refused for a failed run).
     auto results = [&](const MaskTestRun& run) {
+        out << (run.passed ? "Outcome: pass" : "Outcome: fail: " + run.failure) << std::endl;
+        outputsDone = writeHeadlessListing(c, run, o.listingFolder, out, err) && outputsDone;
         if (!o.reportPdf.isEmpty()) {
             std::unique_ptr<QChart> chart(makeMaskChart(run.rows, run.maskOffset));
             QString error;
@@ -155,27 +192,25 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
             }
         }
         if (!o.store) return;
-        if (!run.rowsAboveMask.empty()) {
-            out << "Not stored in the adapter: the test failed." << std::endl;
-            return;
-        }
-        store = storeInAdapter(c, run.rows, o.imageFile.toStdString());
-        for (const auto& step : store.steps) out << step << std::endl;
-        if (store.failure.empty()) {
+        store = storeRunInAdapter(c, run, o.imageFile.toStdString());
+        for (const auto& step : store->steps) out << step << std::endl;
+        if (store->failure.empty()) {
             out << "The test results are stored in the adapter." << std::endl;
+        } else if (!run.passed) {
+            out << store->failure << std::endl;
         } else {
-            err << "kestview: " << store.failure << std::endl;
+            err << "kestview: " << store->failure << std::endl;
             outputsDone = false;
         }
     };
-    const OperationalTestResult result =
-        OperationalTest(adapter, instruments, host, true, true, o.offsetText.toStdString(), c.MaskOffset, results);
-    if (!result.run.failure.empty()) err << "kestview: " << result.run.failure << std::endl;
-    if (!result.run.completed) return kExitFailed;
+    const OperationalTestResult result = OperationalTest(adapter, instruments, host, true, true, {},
+                                                         o.offsetText.toStdString(), c.MaskOffset, results);
+    if (result.run.stopped) return kExitFailed;
+    if (!result.run.completed && o.store) store = refusedStore(result.run.failure);
 
     QString error;
     const QString path = writeRunRecord(c, result.run, {started, QDateTime::currentDateTime(), result.passed,
-                                                        o.store ? &store : nullptr},
+                                                        store ? &*store : nullptr},
                                         error, o.jsonFile);
     if (path.isEmpty()) {
         err << "kestview: " << error.toStdString() << std::endl;

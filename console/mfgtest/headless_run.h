@@ -19,6 +19,7 @@ struct HeadlessOptions {
     QString adapterKey;
     QString offsetText;  // the mask offset field's text; empty: the default offset
     QString reportPdf, jsonFile, imageFile;
+    QString listingFolder;  // where the PDA listing goes; empty: the working folder
     bool store = false;
 };
 

@@ -1,5 +1,6 @@
 // The spectral-mask test's instrument operations over the console's bench instruments: each
-// operation is the driver call with the fixed argument words the test uses.
+// operation is the driver call with the fixed argument words the test uses, and a call the driver
+// does not complete throws InstrumentFailure.
 #pragma once
 
 #include "mask_test_ports.h"

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <exception>
+#include <stdexcept>
 
 #include "number_picture.h"
 
@@ -64,13 +66,78 @@ std::vector<int> rowsAboveMask(const TestRows& rows, double maskOffset) {
     return above;
 }
 
+namespace {
+
+std::string rowList(const std::vector<int>& rows) {
+    std::string list;
+    for (int row : rows) list += (list.empty() ? "" : ", ") + std::to_string(row);
+    return list;
+}
+
+// The measured sidelobe sits within 1 dB below the limit of `offset`.
+bool inWindow(double sidelobe, double offset) {
+    const double err = sidelobe + offset;
+    return std::fabs(err) < 1.0 && std::fabs(sidelobe) > offset;
+}
+
+// A failure of the test's own finding (no carrier), with its full text.
+class MeasurementFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace
+
+std::string MaskTest::where() const {
+    if (channel_ == 0) return "while setting up the analyzer";
+    if (pass_.empty() || channel_ > 14) return "after the channel sweeps";
+    return "during " + trimmed(pass_) + " channel " + std::to_string(channel_);
+}
+
+void MaskTest::judge() {
+    run_.rowsAboveMask = rowsAboveMask(run_.rows, run_.maskOffset);
+    std::vector<int> untuned;  // tuned too far below the limit: within the mask, yet not settled
+    for (int row : run_.rowsNotTuned)
+        if (std::find(run_.rowsAboveMask.begin(), run_.rowsAboveMask.end(), row) == run_.rowsAboveMask.end())
+            untuned.push_back(row);
+    std::string why;
+    if (!run_.rowsAboveMask.empty()) why = "First sidelobe above the mask limit in rows " + rowList(run_.rowsAboveMask);
+    if (!untuned.empty())
+        why += (why.empty() ? "" : "; ") + std::string("CR31 did not settle within 1 dB below the mask limit in rows ") +
+               rowList(untuned);
+    run_.failure = why;
+    run_.passed = why.empty();
+}
+
 bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showResults) {
     run_.rows = TestRows{};
-    run_.stopped = false;
+    run_.stopped = run_.completed = run_.passed = false;
+    run_.rowsAboveMask.clear();
+    run_.rowsNotTuned.clear();
     run_.failure.clear();
+    pass_.clear();
+    channel_ = 0;
     const bool cedar = adapter_.bbpTypeHex() == "30";
     filterRegister_ = cedar ? "CR5" : "CR11";
     const double start = host_.timeOfDay();
+    const auto realStart = std::chrono::steady_clock::now();
+    const auto stopClocks = [&] {
+        double elapsed = host_.timeOfDay() - start;
+        if (elapsed < 0) elapsed += 86400;  // the test ran past midnight
+        run_.testSeconds = elapsed;
+        run_.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
+    };
+    // A run that cannot go on: the radio stops radiating; the status timer stays off.
+    const auto brokenOff = [&](const std::string& why) {
+        run_.failure = why;
+        host_.reportError(why);
+        try {
+            adapter_.stopTest();
+        } catch (const std::exception&) {
+        }
+        stopClocks();
+        return false;
+    };
     const bool timerWasOn = host_.statusTimerEnabled();
     host_.setStatusTimerEnabled(false);
     try {
@@ -84,29 +151,27 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
         if (adapter_.bbpType() == 11) adapter_.writeRegister("CR14", adapter_.readRegister("CR14") | 0x80);
         SetupAnalyzer();
         if (!sweepsAndRows()) {
-            // Stopped by the operator: the radio stops radiating; the status timer stays off.
             run_.stopped = true;
             adapter_.stopTest();
+            stopClocks();
             return false;
         }
+        pass_.clear();
         instruments_.saDeactivateMarkers();
         host_.waitSecs(1.0);
         adapter_.stopTest();
+    } catch (const InstrumentFailure& e) {
+        return brokenOff(e.what() + std::string(" ") + where());
+    } catch (const MeasurementFailure& e) {
+        return brokenOff(e.what());
     } catch (const std::exception& e) {
-        run_.failure = e.what();
-        host_.reportError("Spectral mask test failed: " + run_.failure);
-        try {
-            adapter_.stopTest();
-        } catch (const std::exception&) {
-        }
-        return false;
+        return brokenOff("Spectral mask test failed: " + std::string(e.what()));
     }
-    double elapsed = host_.timeOfDay() - start;
-    if (elapsed < 0) elapsed += 86400;  // the test ran past midnight
-    run_.testSeconds = elapsed;
+    stopClocks();
     host_.resetChannelColours();
-    run_.rowsAboveMask = rowsAboveMask(run_.rows, run_.maskOffset);
     run_.completed = true;
+    judge();
+    if (!run_.passed) host_.reportError(run_.failure);
     if (showResults) showResults(run_);
     try {
         adapter_.resetPhy();
@@ -114,16 +179,7 @@ bool MaskTest::TransmitTest(const std::function<void(const MaskTestRun&)>& showR
         host_.reportError(std::string("ResetPhy failed: ") + e.what());
     }
     host_.setStatusTimerEnabled(timerWasOn);
-    if (!run_.rowsAboveMask.empty()) {
-        std::string list;
-        for (int row : run_.rowsAboveMask) {
-            if (!list.empty()) list += ", ";
-            list += std::to_string(row);
-        }
-        host_.reportError("First sidelobe above the mask limit in rows " + list);
-        return false;
-    }
-    return true;
+    return run_.passed;
 }
 
 bool MaskTest::sweepsAndRows() {
@@ -148,6 +204,7 @@ bool MaskTest::sweepsAndRows() {
 }
 
 bool MaskTest::RunChannelSweep(int& count, const std::string& name) {
+    pass_ = name;
     for (channel_ = 1; channel_ <= 14; ++channel_) {
         if (!host_.testing()) return false;
         host_.toggleAllowedChannel(channel_);
@@ -158,10 +215,14 @@ bool MaskTest::RunChannelSweep(int& count, const std::string& name) {
         instruments_.SetAnalyzerFrequency(host_.channelFrequencyHz(channel_));
         instruments_.saWriteString("Testing " + trimmed(name) + " CH" + twoDigits(channel_));
         int integrator = 0;
-        TuneIntegrator(integrator);
+        const bool tuned = TuneIntegrator(integrator);
         lastPower_ = instruments_.measurePower(lastPower_);
+        if (lastPower_ < kNoCarrierDbm)
+            throw MeasurementFailure("No carrier on channel " + std::to_string(channel_) +
+                                     ": is the adapter on the RF cable?");
         host_.waitSecs(1.5);
         if (count < 1 || count > kTestRows) continue;  // more rows than the table holds: not recorded
+        if (!tuned) run_.rowsNotTuned.push_back(count);
         clsTestData row;
         RecordChannelResult(row, name);
         run_.rows[count] = row;
@@ -171,27 +232,22 @@ bool MaskTest::RunChannelSweep(int& count, const std::string& name) {
 }
 
 bool MaskTest::TuneIntegrator(int& value) {
-    int iteration = 0;
-    bool again = true;
-    long sp = 0;
     const double offset = run_.maskOffset;
-    while (again) {
+    for (int iteration = 1;; ++iteration) {
         host_.waitSecs(2.0);
-        ++iteration;
         const double sl = MeasureSidelobe(true, 1);
+        const int measured = adapter_.readRegister("CR31");  // the CR31 this sidelobe was measured at
         lastLobe_ = sl;
+        value = keptIntegrator_ = measured % 256;
+        if (inWindow(sl, offset)) return true;
+        if (iteration > 12) return false;  // 13 measurements, none within the window
         double err = sl + offset;
         if (err < 1.0 && std::fabs(sl) < offset) err += 1.0;  // above the limit by less than 1 dB: step anyway
-        sp = roundHalfEven(err) + adapter_.readRegister("CR31");
+        long sp = roundHalfEven(err) + measured;
         if (sp < 0) sp += 256;
         adapter_.writeRegister("CR31", int(sp));
-        if (std::fabs(err) < 1.0 && std::fabs(sl) > offset) again = false;  // within 1 dB below the limit
-        if (iteration > 12) again = false;
-        adapter_.restartTX();
+        adapter_.restartTX();  // the new CR31 takes effect; the next pass measures it
     }
-    value = int(sp % 256);
-    keptIntegrator_ = value;
-    return iteration <= 12;
 }
 
 int MaskTest::ReadSetPoint() {
@@ -252,6 +308,8 @@ double MaskTest::MeasureSidelobe(bool configureMarkers, int lobe) {
     }
     instruments_.saActivateMarker(1);
     const double carrier = instruments_.saReadMarkerAmplitude(0.0);
+    if (carrier < kNoCarrierDbm)
+        throw MeasurementFailure("No carrier on channel " + std::to_string(channel_) + ": is the adapter on the RF cable?");
     instruments_.saActivateMarker(2);
     const double a = instruments_.saReadMarkerAmplitude(0.0);
     instruments_.saActivateMarker(3);
@@ -268,12 +326,14 @@ double MaskTest::MeasureSidelobe(bool configureMarkers, int lobe) {
 }
 
 OperationalTestResult OperationalTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, MaskTestHost& host,
-                                      bool instrumentsReady, bool powerMeterOk, const std::string& offsetField,
-                                      double& maskOffset, const std::function<void(const MaskTestRun&)>& showResults) {
+                                      bool instrumentsReady, bool powerMeterOk, const std::string& notReadyText,
+                                      const std::string& offsetField, double& maskOffset,
+                                      const std::function<void(const MaskTestRun&)>& showResults) {
     OperationalTestResult result;
     if (!instrumentsReady) {
-        host.message("Cannot Run Test - All Instruments did not initialize",
-                     powerMeterOk ? "Analyzer Failure" : "Power Meter Failure", true);
+        std::string text = "Cannot Run Test - All Instruments did not initialize";
+        if (!notReadyText.empty()) text += "\n" + notReadyText;
+        host.message(text, powerMeterOk ? "Analyzer Failure" : "Power Meter Failure", true);
         return result;
     }
     result.ran = true;
@@ -288,7 +348,8 @@ OperationalTestResult OperationalTest(MaskTestAdapter& adapter, MaskTestInstrume
     if (result.passed) {
         host.message("TEST SUCCESSFUL", "", false);
     } else {
-        if (!tx) host.message("Transmit Test Failure", "", false);
+        // The reason goes with the failure, so that no one has to look for it elsewhere.
+        if (!tx) host.message("Transmit Test Failure" + (result.run.failure.empty() ? "" : ": " + result.run.failure), "", false);
         if (!rx) host.message("Receive Test Failure", "", false);
     }
     return result;

@@ -28,28 +28,40 @@ std::vector<int> rowsAboveMask(const TestRows& rows, double maskOffset);
 // (below 0 or above 255), else the offset it sets (or the current one when it is no number yet).
 std::optional<double> maskOffsetFromField(const std::string& fieldText, double current);
 
+// A carrier the instruments read below this level is no carrier: the bench's power meter and
+// analyzer show their noise floors far below it, and the weakest transmitter setting still reaches
+// them tens of dB above it.
+inline constexpr double kNoCarrierDbm = -60.0;
+
 // What the test leaves for the results window and the results record.
 struct MaskTestRun {
     TestRows rows;
-    double testSeconds = 0;
+    double testSeconds = 0;     // on the console clock
+    double elapsedSeconds = 0;  // real time
     double maskOffset = kDefaultMaskOffset;
     bool stopped = false;      // "Stop Testing" ended it
-    bool completed = false;    // every row was measured and the results were shown
+    bool completed = false;    // every row was measured
+    bool passed = false;       // completed, every channel tuned within 1 dB below the mask limit
     std::vector<int> rowsAboveMask;  // channel rows whose first sidelobe stayed above the mask limit
-    std::string failure;       // a component or instrument call that failed, if any
+    std::vector<int> rowsNotTuned;   // measured channel rows whose CR31 did not settle in the window
+    std::string failure;       // why the run failed, for the operator; empty when it passed
 };
 
 class MaskTest {
 public:
     MaskTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, MaskTestHost& host, double maskOffset);
 
-    // The whole transmit test; `showResults` is called (modally) with the 33 rows before the
-    // adapter's PHY is reset. True when it completed with every channel's first sidelobe at or
-    // below the mask limit: a channel the tuning could not bring under the limit fails the test
-    // although its row is kept as measured.
+    // The whole transmit test; `showResults` is called (modally) with the 33 rows and the outcome
+    // before the adapter's PHY is reset. True when it completed with every channel tuned: its
+    // CR31 measured with the first sidelobe within 1 dB below the mask limit. A channel the tuning
+    // could not bring into that window fails the test although its row is kept as measured. An
+    // instrument that fails or reads no carrier ends the test at once as a failure naming it.
     bool TransmitTest(const std::function<void(const MaskTestRun&)>& showResults);
 
     bool RunChannelSweep(int& count, const std::string& name);
+    // Measures, then steps CR31 by the error, until a measurement finds the first sidelobe within
+    // 1 dB below the limit; `value` is the CR31 of that measurement (of the 13th when none did,
+    // and then false). The kept value and sidelobe always belong to one measurement.
     bool TuneIntegrator(int& value);
     int ReadSetPoint();
     void RecordChannelResult(clsTestData& row, const std::string& name);
@@ -63,6 +75,9 @@ public:
 
 private:
     bool sweepsAndRows();
+    // Where the test is, for a failure's text: "during US channel 7".
+    std::string where() const;
+    void judge();  // the outcome of a completed run
 
     MaskTestAdapter& adapter_;
     MaskTestInstruments& instruments_;
@@ -73,17 +88,20 @@ private:
     double lastLobe_ = 0;     // the last first sidelobe of TuneIntegrator
     int keptIntegrator_ = 0;  // the CR31 value TuneIntegrator settled on
     std::string filterRegister_;
+    std::string pass_;        // the sweep's name while one runs
 };
 
 // The operator's "Spectral Mask Test" after the window's set-up: checks the instruments, runs the
-// transmit test with the field's offset and reports the outcome in a message box. Returns the run.
+// transmit test with the field's offset and reports the outcome in a message box (a failure with
+// its reason; instruments not ready with `notReadyText`, why they are not). Returns the run.
 struct OperationalTestResult {
     bool ran = false;   // the instruments were ready
     bool passed = false;
     MaskTestRun run;
 };
 OperationalTestResult OperationalTest(MaskTestAdapter& adapter, MaskTestInstruments& instruments, MaskTestHost& host,
-                                      bool instrumentsReady, bool powerMeterOk, const std::string& offsetField,
-                                      double& maskOffset, const std::function<void(const MaskTestRun&)>& showResults);
+                                      bool instrumentsReady, bool powerMeterOk, const std::string& notReadyText,
+                                      const std::string& offsetField, double& maskOffset,
+                                      const std::function<void(const MaskTestRun&)>& showResults);
 
 }  // namespace kestview::mfgtest

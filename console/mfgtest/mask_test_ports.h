@@ -4,6 +4,7 @@
 // The windows and the headless run implement them over the console; tests implement them as fakes.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 #include "test_data.h"
@@ -35,7 +36,21 @@ public:
     virtual void restartTX() = 0;  // the console's: stop, then continuous transmit with its pattern
 };
 
-// The instrument operations the test uses, with the fixed argument words of the bindings.
+// An instrument call that did not do what was asked: which instrument ("The spectrum analyzer")
+// and what happened ("stopped answering"). The test adds where it was.
+class InstrumentFailure : public std::runtime_error {
+public:
+    InstrumentFailure(std::string instrument, std::string problem)
+        : std::runtime_error(instrument + " " + problem), instrument_(std::move(instrument)), problem_(std::move(problem)) {}
+    const std::string& instrument() const { return instrument_; }
+    const std::string& problem() const { return problem_; }
+
+private:
+    std::string instrument_, problem_;
+};
+
+// The instrument operations the test uses, with the fixed argument words of the bindings. An
+// operation that fails throws InstrumentFailure.
 class MaskTestInstruments {
 public:
     virtual ~MaskTestInstruments() = default;
@@ -49,11 +64,11 @@ public:
     virtual void saAmplitude() = 0;                   // 0, 0, 0, 1, 10.0, 0, 8, 0, 0
     virtual void saAmplitudeLevel() = 0;              // -25.0, 0, 0, 0, -10.0, 0, 0
     virtual void saActivateMarker(int marker) = 0;
-    // The active marker's amplitude in dBm; a failed read returns `preset` unchanged.
+    // The active marker's amplitude in dBm (`preset` is what the driver's variable starts with).
     virtual double saReadMarkerAmplitude(double preset) = 0;
     virtual void saDeactivateMarkers() = 0;
     virtual void saWriteString(const std::string& text) = 0;
-    // hp438a_measure: the power in dBm; a failed read returns `preset` unchanged.
+    // hp438a_measure: the power in dBm.
     virtual double measurePower(double preset) = 0;
 };
 

@@ -41,12 +41,6 @@ std::vector<std::uint16_t> lowBytes(const TestRows& rows, int count, Field field
 
 }  // namespace
 
-std::string formatMacBytes(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size() && i < 6; ++i) text += (i ? "-" : "") + hexByte(bytes[i]);
-    return text;
-}
-
 std::string mfgListingName(const std::string& formattedMac) {
     return "S" + formattedMac.substr(formattedMac.size() > 6 ? formattedMac.size() - 6 : 0) + ".pda";
 }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,8 @@ inline constexpr std::uint16_t kIntegratorRecord = 0x0901;
 inline constexpr int kSetPointWords = 30;
 inline constexpr int kIntegratorWords = 33;
 
-// Six two-digit upper-case hexadecimal bytes joined by "-" (00-11-22-33-44-55); the bytes of the
-// MAC address record in their order. Fewer than six bytes give the ones present.
-std::string formatMacBytes(std::span<const std::uint8_t> bytes);
-
-// "S" + the last six characters of the formatted MAC address + ".pda": S-44-55.pda.
+// "S" + the last six characters of the MAC address text (as the main window shows it) + ".pda":
+// S-44-55.pda for 00-11-22-33-44-55.
 std::string mfgListingName(const std::string& formattedMac);
 
 // The data words of the two records: the low byte of each row's value.

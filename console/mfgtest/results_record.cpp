@@ -34,10 +34,13 @@ std::string resultsRecordJson(const ResultsRecord& r, const TestRows& rows) {
                 {"softwareVersion", r.softwareVersion},
                 {"maskOffsetDb", r.maskOffset},
                 {"testSeconds", r.testSeconds},
+                {"elapsedSeconds", r.elapsedSeconds},
+                {"timeScale", r.timeScale},
                 {"result", r.passed ? "pass" : "fail"},
                 {"storedInAdapter", r.stored},
+                {"storeOutcome", r.storeOutcome},
                 {"rows", std::move(list)}};
-    if (!r.storeOutcome.empty()) doc["storeOutcome"] = r.storeOutcome;
+    if (!r.passed) doc["failureReason"] = r.failureReason.empty() ? std::string("Transmit Test Failure") : r.failureReason;
     return doc.dump(2) + "\n";
 }
 

@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
-#include <span>
 #include <unistd.h>
 
 #include "mfg_listing.h"
@@ -23,10 +24,25 @@ std::string hostName() {
 
 }  // namespace
 
-QString formattedMac(const Console& console) {
-    const QByteArray& b = console.MacBytes;
-    return QString::fromStdString(
-        formatMacBytes(std::span(reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size()))));
+ListingTarget listingTarget(const Console& console, const QString& folder) {
+    const QString mac = console.macText();
+    ListingTarget target{QDir(folder).filePath(QString::fromStdString(mfgListingName(mac.toStdString()))), {}};
+    QFile existing(target.path);
+    if (existing.open(QIODevice::ReadOnly)) {
+        const auto other = listingMacAddress(existing.readAll().toStdString());
+        if (other && QString::fromStdString(*other) != mac) target.otherMac = QString::fromStdString(*other);
+    }
+    return target;
+}
+
+bool writeMfgListing(const Console& console, const TestRows& rows, const QString& path, QString& error) {
+    const auto text = buildMfgListing(rows, {console.SerialNo.toStdString(), console.macText().toStdString(),
+                                             generatedText().toStdString(), QFileInfo(path).fileName().toStdString()});
+    if (!text) {
+        error = QStringLiteral("The test results are incomplete: no PDA listing was written");
+        return false;
+    }
+    return writeWholeFile(path, QByteArray::fromStdString(*text), error);
 }
 
 QString generatedText() { return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat); }
@@ -52,11 +68,12 @@ QString writeRunRecord(const Console& console, const MaskTestRun& run, const Run
     r.softwareVersion = QCoreApplication::applicationVersion().toStdString();
     r.maskOffset = run.maskOffset;
     r.testSeconds = run.testSeconds;
+    r.elapsedSeconds = run.elapsedSeconds;
+    r.timeScale = console.clock().timeScale();
     r.passed = in.passed;
-    if (in.store) {
-        r.stored = in.store->pdaStored;
-        r.storeOutcome = in.store->failure.empty() ? "stored" : in.store->failure;
-    }
+    if (!in.passed) r.failureReason = run.failure;
+    r.stored = in.store && in.store->pdaStored;
+    r.storeOutcome = storeOutcomeText(in.store);
     const QByteArray text = QByteArray::fromStdString(resultsRecordJson(r, run.rows));
     const QString name = QString::fromStdString(
         resultsRecordName(r.macAddress, in.ended.toString(QStringLiteral("yyyyMMdd'T'HHmmss")).toStdString()));

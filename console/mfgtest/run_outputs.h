@@ -1,5 +1,6 @@
-// What a completed test run leaves, over the console's view of the open adapter: the report's
-// lines, and the results record in the results folder (named by MAC address and time).
+// What a test run leaves, over the console's view of the open adapter: the report's lines, the
+// manufacturing PDA listing, and the results record in the results folder (named by MAC address
+// and time).
 #pragma once
 
 #include <QDateTime>
@@ -18,8 +19,15 @@ struct RunRecordInputs {
     const StoreOutcome* store = nullptr;  // null: storing in the adapter was not attempted
 };
 
-// The formatted MAC address (00-11-22-33-44-55) of the open adapter's address record.
-QString formattedMac(const Console& console);
+// The listing of a run in `folder`: its path (S<end of MAC>.pda) and, when a listing of another
+// adapter is there under that name, that adapter's MAC address.
+struct ListingTarget {
+    QString path;
+    QString otherMac;
+};
+ListingTarget listingTarget(const Console& console, const QString& folder);
+// Writes the listing of the rows (every row 1 to 33 needed) whole to `path`; false with `error`.
+bool writeMfgListing(const Console& console, const TestRows& rows, const QString& path, QString& error);
 
 // The results report of the run (MAC address and serial number as the main window shows them), generated now, with the locale's decimal point.
 QStringList resultReportLines(const QString& macText, const QString& serialNo, const MaskTestRun& run);

@@ -55,6 +55,21 @@ std::string compareArea(const std::map<std::uint16_t, std::vector<std::uint8_t>>
 
 }  // namespace
 
+std::string storeOutcomeText(const StoreOutcome* store) {
+    if (!store) return "not stored: storing in the adapter was not asked for";
+    if (!store->pdaStored) return "not stored: " + (store->failure.empty() ? std::string("no reason given") : store->failure);
+    std::string text = "stored records 0900 and 0901";
+    if (store->imageFlashed) text += " and downloaded " + store->image;
+    else if (!store->image.empty()) text += "; the image " + store->image + " was not downloaded: " + store->failure;
+    return text;
+}
+
+StoreOutcome refusedStore(const std::string& testFailure) {
+    StoreOutcome out;
+    out.failure = "The test failed, so nothing is stored in the adapter" + (testFailure.empty() ? "" : ": " + testFailure);
+    return out;
+}
+
 std::vector<std::uint8_t> recordBytes(const std::vector<std::uint16_t>& words) {
     std::vector<std::uint8_t> bytes;
     for (auto w : words) {
@@ -120,6 +135,7 @@ StoreOutcome storeProductionData(const TestRows& rows, ProductionDataPort& pda) 
 void flashStationImage(const std::string& imagePath, FirmwarePort& firmware,
                        const std::function<void(long, long, long)>& progress, StoreOutcome& out) {
     const auto fail = [&](std::string why) { out.failure = std::move(why); };
+    out.image = imagePath;
     try {
         if (!firmware.loadHexFile(imagePath)) return fail("Could not load the firmware image " + imagePath);
         out.steps.push_back("Loaded " + imagePath + ": " + std::to_string(firmware.totalImageBlocks()) + " blocks");

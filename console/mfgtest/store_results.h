@@ -50,9 +50,17 @@ public:
 struct StoreOutcome {
     bool pdaStored = false;
     bool imageFlashed = false;
+    std::string image;                // the station image asked for, empty when none
     std::string failure;              // the step that failed and why; empty when all went through
     std::vector<std::string> steps;   // what was done, one line each
 };
+
+// What the results record says of storing, in one text that never contradicts pdaStored: what
+// was stored, or why nothing was. `store` null: storing was not asked for.
+std::string storeOutcomeText(const StoreOutcome* store);
+
+// A run that did not pass is not stored: the outcome says why.
+StoreOutcome refusedStore(const std::string& testFailure);
 
 // The data words of record 0x0900 (30) and 0x0901 (33) as bytes, low byte first.
 std::vector<std::uint8_t> recordBytes(const std::vector<std::uint16_t>& words);

@@ -346,6 +346,42 @@ TEST_F(MainWindow, ToggleButtonsKeepTheirOwnFlags) {
     EXPECT_EQ(dialogs().messages()[0].buttons, Dialogs::Buttons::RetryCancel);
 }
 
+// Instruments that open on the second Retry, and a test window opener that counts.
+struct RetryCounts {
+    int inits = 0, opened = 0;
+};
+class MainWindowRetry : protected RetryCounts, public MainWindow {
+protected:
+    MainWindowRetry() : MainWindow(std::nullopt, openers()) {}
+    WindowOpeners openers() {
+        WindowOpeners o;
+        o.initTestEquip = [this](Console& c) {
+            ++inits;
+            c.PowerMeterOk = true;
+            c.AnalyzerOk = inits >= 2;
+            c.InstrumentsNotReady = c.AnalyzerOk ? QString() : QStringLiteral("Spectrum analyzer: another instrument answers");
+        };
+        o.mfgTest = [this](Console&) { ++opened; };
+        return o;
+    }
+};
+
+// Every Retry that leaves the instruments unready shows the refusal again, with why they are not
+// ready; once they are, the test window opens.
+TEST_F(MainWindowRetry, RetryShowsWhyUntilTheInstrumentsAreReady) {
+    clickLine("0002");
+    dialogs().answer(Dialogs::Answer::Retry);
+    dialogs().answer(Dialogs::Answer::Retry);
+    click("TestCmd");
+    ASSERT_EQ(dialogs().messages().size(), 2u);
+    EXPECT_EQ(dialogs().messages()[0].text, "Cannot Run Test - All Instruments did not initialize");
+    EXPECT_EQ(dialogs().messages()[1].text,
+              "Cannot Run Test - All Instruments did not initialize\nSpectrum analyzer: another instrument answers");
+    EXPECT_EQ(dialogs().messages()[1].title, "Analyzer Failure");
+    EXPECT_EQ(inits, 2);
+    EXPECT_EQ(opened, 1);
+}
+
 TEST_F(MainWindow, RemoteWithAnUnreachableHostClearsTheList) {
     find<QLineEdit>("txtServer")->setText("127.0.0.2");
     click("optServer(1)");

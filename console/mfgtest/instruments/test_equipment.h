@@ -22,6 +22,11 @@ public:
     int32_t AnalyzerHandle = 0;
     bool PowerMeterOk = false;
     bool AnalyzerOk = false;
+    // Why the last initTestEquip left the flag false ("saInit: the instrument did not answer in
+    // time"); empty while the flag is set.
+    std::string PowerMeterFailure, AnalyzerFailure;
+    // One line per instrument that is not ready ("Spectrum analyzer: ..."); empty when both are.
+    std::string notReadyText() const;
 
     // Opens both instruments; a step that fails is skipped and the next one runs. A handle it
     // replaces is closed first, so that retries do not pile up sessions on the gateway.
@@ -37,10 +42,10 @@ public:
     class hp8593e& hp8593e() { return analyzer_; }
 
 private:
-    // Runs one step; a binding failure goes to the status text and returns false.
-    bool step(const std::function<void()>& body);
+    // Runs one step; a binding failure goes to the status text and `failure`, and returns false.
+    bool step(const std::function<void()>& body, std::string& failure);
     static void closeReplaced(const std::function<void()>& close);
-    void explain(DriverLibrary& library, const char* function, int handle, int status);
+    std::string explain(DriverLibrary& library, const char* function, int handle, int status);
 
     StatusText status_;
     class hp438a meter_;

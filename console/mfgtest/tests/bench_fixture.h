@@ -19,7 +19,9 @@ inline constexpr int kAnalyzerAddress = 18;
 
 class BenchTest : public kestview::testing::ConsoleTest {
 protected:
-    BenchTest() : gateway_(benchSpec()) {
+    // The default bench, or the given bench text.
+    explicit BenchTest(std::optional<std::string> benchJson = std::nullopt)
+        : ConsoleTest(std::move(benchJson)), gateway_(benchSpec()) {
         qputenv("XDG_DATA_HOME", dataHome_.path().toUtf8());
         previous_ = QDir::currentPath();
         QDir::setCurrent(workDir_.path());

@@ -39,10 +39,11 @@ TEST(TuneIntegrator, StepsRoundingAndWrap) {
         int value;
     };
     const Case cases[] = {
-        {"err 0.4 steps by 1", 100, {-27.6, -28.5}, {101, 101}, 101},
-        {"halves go to even", 100, {-25.5, -24.5, -28.5}, {102, 106, 106}, 106},
-        {"below 0 wraps by 256", 0, {-31.0, -28.5}, {253, 253}, 253},
-        {"within 1 dB below the limit settles at once", 80, {-28.9}, {79}, 79},
+        {"err 0.4 steps by 1", 100, {-27.6, -28.5}, {101}, 101},
+        {"halves go to even", 100, {-25.5, -24.5, -28.5}, {102, 106}, 106},
+        {"below 0 wraps by 256", 0, {-31.0, -28.5}, {253}, 253},
+        // The CR31 kept is the one measured within the window: nothing is written after it.
+        {"within 1 dB below the limit settles at once", 80, {-28.9}, {}, 80},
     };
     for (const auto& c : cases) {
         Bench b;
@@ -54,6 +55,8 @@ TEST(TuneIntegrator, StepsRoundingAndWrap) {
         EXPECT_EQ(b.adapter.cr31Writes, c.writes) << c.what;
         EXPECT_EQ(value, c.value) << c.what;
         EXPECT_EQ(b.log.count("restartTX"), int(c.writes.size())) << c.what;
+        EXPECT_EQ(b.instruments.lobeReads, int(c.lobes.size())) << c.what << ": one measurement per CR31, the last one kept";
+        EXPECT_EQ(b.adapter.regs["CR31"], value) << c.what;
     }
 }
 
@@ -65,8 +68,8 @@ TEST(TuneIntegrator, StopsAfterTheThirteenthMeasurementAndFails) {
     int value = 0;
     EXPECT_FALSE(t.TuneIntegrator(value));
     EXPECT_EQ(b.instruments.lobeReads, 13);
-    EXPECT_EQ(b.adapter.cr31Writes.size(), 13u);
-    EXPECT_EQ(value, 104);
+    EXPECT_EQ(b.adapter.cr31Writes.size(), 12u);  // none after the 13th measurement
+    EXPECT_EQ(value, 96);                          // the CR31 of the 13th measurement
     EXPECT_DOUBLE_EQ(b.host.waited, 26.0);
 }
 
@@ -76,21 +79,35 @@ TEST(TransmitTest, AChannelLeftAboveTheLimitFailsTheCompletedTest) {
     b.instruments.firstLobe = [](const FakeAdapter& a) { return a.channel == 5 ? -20.0 : -28.5; };
     double offset = 0;
     int shown = 0;
-    auto r = OperationalTest(b.adapter, b.instruments, b.host, true, true, "0", offset,
+    auto r = OperationalTest(b.adapter, b.instruments, b.host, true, true, "", "0", offset,
                              [&](const MaskTestRun& run) {
                                  ++shown;
                                  EXPECT_EQ(run.rowsAboveMask, (std::vector<int>{5, 21}));
+                                 EXPECT_FALSE(run.passed);  // the window knows the outcome
+                                 EXPECT_EQ(run.failure, "First sidelobe above the mask limit in rows 5, 21");
                              });
     EXPECT_EQ(shown, 1);  // the operator still sees every row, as measured
     EXPECT_TRUE(r.run.completed);
     EXPECT_FALSE(r.passed);
     EXPECT_TRUE(complete(r.run.rows));
     EXPECT_EQ(r.run.rows[5]->firstLobe, -20.0);
-    EXPECT_EQ(b.host.messages.back().first, "Transmit Test Failure");
+    EXPECT_EQ(b.host.messages.back().first, "Transmit Test Failure: First sidelobe above the mask limit in rows 5, 21");
     ASSERT_FALSE(b.host.errors.empty());
     EXPECT_EQ(b.host.errors.back(), "First sidelobe above the mask limit in rows 5, 21");
     EXPECT_EQ(rowsAboveMask(r.run.rows, 28), (std::vector<int>{5, 21}));
     EXPECT_TRUE(rowsAboveMask(r.run.rows, 19).empty());
+}
+
+TEST(TransmitTest, AChannelTunedFarBelowTheLimitFailsAsNotSettled) {
+    Bench b;
+    // Channel 3 stays 12 dB below the limit whatever CR31 holds: within the mask, never tuned.
+    b.instruments.firstLobe = [](const FakeAdapter& a) { return a.channel == 3 ? -40.0 : -28.5; };
+    auto t = b.test();
+    EXPECT_FALSE(t.TransmitTest(nullptr));
+    EXPECT_TRUE(t.run().completed);
+    EXPECT_TRUE(t.run().rowsAboveMask.empty());
+    EXPECT_EQ(t.run().rowsNotTuned, (std::vector<int>{3, 19}));
+    EXPECT_EQ(t.run().failure, "CR31 did not settle within 1 dB below the mask limit in rows 3, 19");
 }
 
 TEST(MaskOffset, FieldRules) {
@@ -215,17 +232,19 @@ TEST(OperationalTest, InstrumentsOffsetAndOutcomeMessages) {
     {
         Bench b;
         double offset = 0;
-        auto r = OperationalTest(b.adapter, b.instruments, b.host, false, true, "0", offset, nullptr);
+        auto r = OperationalTest(b.adapter, b.instruments, b.host, false, true, "Spectrum analyzer: saInit: driver status -9", "0",
+                                 offset, nullptr);
         EXPECT_FALSE(r.ran);
         ASSERT_EQ(b.host.messages.size(), 1u);
-        EXPECT_EQ(b.host.messages[0].first, "Cannot Run Test - All Instruments did not initialize");
+        EXPECT_EQ(b.host.messages[0].first,
+                  "Cannot Run Test - All Instruments did not initialize\nSpectrum analyzer: saInit: driver status -9");
         EXPECT_EQ(b.host.messages[0].second, "Analyzer Failure");
         EXPECT_TRUE(b.log.calls.empty());
     }
     {
         Bench b;
         double offset = 0;
-        auto r = OperationalTest(b.adapter, b.instruments, b.host, true, true, "0", offset, nullptr);
+        auto r = OperationalTest(b.adapter, b.instruments, b.host, true, true, "", "0", offset, nullptr);
         EXPECT_TRUE(r.passed);
         EXPECT_EQ(offset, 28);
         EXPECT_EQ(r.run.maskOffset, 28);
@@ -236,7 +255,7 @@ TEST(OperationalTest, InstrumentsOffsetAndOutcomeMessages) {
         Bench b;
         b.host.duringWait = [&] { b.host.flag = false; };
         double offset = 0;
-        auto r = OperationalTest(b.adapter, b.instruments, b.host, true, false, "25", offset, nullptr);
+        auto r = OperationalTest(b.adapter, b.instruments, b.host, true, false, "", "25", offset, nullptr);
         EXPECT_FALSE(r.passed);
         EXPECT_EQ(offset, 25);
         EXPECT_EQ(b.host.messages.back().first, "Transmit Test Failure");

@@ -26,11 +26,8 @@ std::vector<std::string> splitCrLf(const std::string& text) {
 }
 
 TEST(MfgListing, NameFromTheEndOfTheMac) {
-    const std::array<std::uint8_t, 6> mac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    EXPECT_EQ(formatMacBytes(mac), "00-11-22-33-44-55");
     EXPECT_EQ(mfgListingName("00-11-22-33-44-55"), "S-44-55.pda");
-    const std::array<std::uint8_t, 6> low{0x0A, 0xB, 0xC, 0xD, 0xE, 0xF};
-    EXPECT_EQ(formatMacBytes(low), "0A-0B-0C-0D-0E-0F");
+    EXPECT_EQ(mfgListingName("00-60-1D-C3-00-03"), "S-00-03.pda");
 }
 
 TEST(MfgListing, LayoutTokensAndNegativeLowByte) {

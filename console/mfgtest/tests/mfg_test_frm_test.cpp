@@ -12,11 +12,15 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include "ResultFrm.h"
 #include "bench_fixture.h"
+#include "console_ports.h"
+#include "firmware_objects.h"
+#include "vireo_object.h"
 
 namespace kestview::mfgtest {
 namespace {
@@ -25,9 +29,7 @@ class MFGTestFrmTest : public testing::BenchTest {
 protected:
     MFGTestFrmTest() {
         openAdapter(testing::kCedarKey);
-        equipment().initTestEquip();
-        console().PowerMeterOk = equipment().PowerMeterOk;
-        console().AnalyzerOk = equipment().AnalyzerOk;
+        initTestEquipment(console(), equipment());
         console().setMainWindow(&main_);
         form_ = new MFGTestFrm(console(), equipment(), [this] { ++macReformats_; }, &main_);
     }
@@ -138,6 +140,9 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
             auto* r = qobject_cast<ResultFrm*>(w);
             if (!r || !r->isVisible()) continue;
             resultsShown = r->reportLines().size() == 33 + 9;
+            dialogs().chooseFile("");  // no station image
+            dialogs().answer(Dialogs::Answer::Yes);
+            r->flashTestResults();
             r->accept();
             return true;
         }
@@ -153,13 +158,56 @@ TEST_F(MFGTestFrmTest, SpectralMaskTestRunsThroughTheResultsWindowAndKeepsARecor
     };
     EXPECT_LT(first("RL -25"), first("TITLE@Testing US CH01"));
     EXPECT_TRUE(form_->lastTest().passed);
-    EXPECT_EQ(titles(), QStringList{"TEST SUCCESSFUL"});
+    EXPECT_EQ(titles().back(), "TEST SUCCESSFUL");
     EXPECT_EQ(cmd(5)->text(), "Exit Testing");
     EXPECT_TRUE(cmd(3)->isEnabled());
     EXPECT_TRUE(disabled({0, 1, 2, 4}));
     EXPECT_EQ(console().MaskOffset, 28.0);
-    EXPECT_TRUE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
-    EXPECT_TRUE(anyFileUnder(workDir(), "*.pda"));
+    // The record, the listing and the adapter's records hold the same rows.
+    const QStringList records = QDir(dataHome() + "/oru/results").entryList({"*.json"});
+    ASSERT_EQ(records.size(), 1);
+    QFile file(dataHome() + "/oru/results/" + records[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto doc = nlohmann::json::parse(file.readAll().toStdString());
+    EXPECT_EQ(doc["result"], "pass");
+    EXPECT_EQ(doc["storedInAdapter"], true);
+    EXPECT_EQ(doc["storeOutcome"], "stored records 0900 and 0901");
+    PDA stored = console().VireoObj.pda();
+    ASSERT_TRUE(stored.retrieve());
+    PDA listed = console().VireoObj.pda();
+    ASSERT_TRUE(listed.loadPDAFile(workDir() + "/S-00-03.pda"));
+    const auto integrators = stored.item("0901").pdr();
+    EXPECT_EQ(listed.item("0901").pdr(), integrators);
+    EXPECT_EQ(listed.item("0900").pdr(), stored.item("0900").pdr());
+    ASSERT_EQ(doc["rows"].size(), 33u);
+    for (int i = 1; i <= 33; ++i)
+        EXPECT_EQ(int(doc["rows"][std::size_t(i - 1)]["integrator"]) & 0xFF, integrators[std::size_t(2 * (i - 1))]) << i;
+}
+
+// The power meter at the analyzer's address: the analyzer does not initialize, and the test says
+// so with the driver's reason instead of running on power readings.
+TEST_F(MFGTestFrmTest, TheWrongInstrumentAtTheAnalyzersAddressIsNamedAndNothingRuns) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD meter = 13;
+    RegSetValueExA(key, oru::instruments::kAnalyzerAddressValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&meter),
+                   sizeof meter);
+    RegCloseKey(key);
+    initTestEquipment(console(), equipment());
+    EXPECT_TRUE(console().PowerMeterOk);
+    EXPECT_FALSE(console().AnalyzerOk);
+    gateway().forgetReceived();
+    cmd(0)->click();
+    ASSERT_EQ(dialogs().messages().size(), 1u);
+    const auto& m = dialogs().messages()[0];
+    EXPECT_EQ(m.title, "Analyzer Failure");
+    EXPECT_TRUE(m.text.startsWith("Cannot Run Test - All Instruments did not initialize\nSpectrum analyzer: "));
+    EXPECT_TRUE(m.text.contains("another instrument answers in place of")) << m.text.toStdString();
+    EXPECT_FALSE(form_->lastTest().ran);
+    EXPECT_TRUE(gateway().received(13).empty());  // nothing measured
+    EXPECT_FALSE(anyFileUnder(dataHome() + "/oru/results", "*.json"));
 }
 
 TEST_F(MFGTestFrmTest, StopTestingEndsAtTheNextChannelWithoutResultsListingOrRecord) {

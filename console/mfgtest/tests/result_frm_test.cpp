@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
 
@@ -28,6 +29,7 @@ protected:
         run_.rows = mfgtest::testing::sampleRows();
         run_.rows[33]->integrator = -20;
         run_.testSeconds = 532.25;
+        run_.completed = run_.passed = true;
     }
     ~ResultFrmTest() override { QDir::setCurrent(previous_); }
 
@@ -46,18 +48,25 @@ protected:
     QTemporaryDir dataHome_, workDir_;
     QString previous_;
     MaskTestRun run_;
-    const QString mac_ = "00-60-1D-B2-00-02";
 };
 
 TEST_F(ResultFrmTest, ReportAndListingOnLoad) {
-    ResultFrm w(console(), run_, console().macText(), mac_);
+    ResultFrm w(console(), run_);
     EXPECT_EQ(w.windowTitle(), "TEST RESULTS");
+    auto* outcome = w.findChild<QLabel*>("OutcomeLbl");
+    ASSERT_TRUE(outcome);
+    EXPECT_TRUE(outcome->text().startsWith("PASSED")) << outcome->text().toStdString();
     auto* list = w.findChild<QListWidget*>("List1");
     ASSERT_TRUE(list);
     ASSERT_EQ(list->count(), 42);
     EXPECT_EQ(list->item(40)->text(), "---- Test Time = 532.25 ----");
     EXPECT_TRUE(list->item(1)->text().startsWith("Mac Address " + console().macText()));
+    // Named and headed by the MAC address as the main window shows it.
+    EXPECT_EQ(console().macText(), "00-60-1D-B2-00-02");
     EXPECT_EQ(w.listingPath(), QDir(workDir_.path()).filePath("S-00-02.pda"));
+    QFile listing(w.listingPath());
+    ASSERT_TRUE(listing.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(listing.readAll().contains("\r\nMAC ADDRESS 00-60-1D-B2-00-02\r\n"));
     // The listing loads through the component with the rows in records 0900 and 0901.
     PDA pda = console().VireoObj.pda();
     ASSERT_TRUE(pda.loadPDAFile(w.listingPath()));
@@ -80,7 +89,7 @@ TEST_F(ResultFrmTest, AnotherAdaptersListingIsNotOverwrittenUnasked) {
     const QString elsewhere = QDir(workDir_.path()).filePath("S-B2-00-02.pda");
     dialogs().answer(Dialogs::Answer::No);
     dialogs().chooseFile(elsewhere);
-    ResultFrm w(console(), run_, console().macText(), mac_);
+    ResultFrm w(console(), run_);
     ASSERT_FALSE(dialogs().messages().empty());
     EXPECT_EQ(dialogs().messages()[0].title, "LISTING EXISTS");
     EXPECT_EQ(w.listingPath(), elsewhere);
@@ -89,13 +98,14 @@ TEST_F(ResultFrmTest, AnotherAdaptersListingIsNotOverwrittenUnasked) {
     EXPECT_TRUE(kept.readAll().contains("00-60-1D-99-00-02"));
     // A re-test of the same adapter overwrites without asking.
     dialogs().clear();
-    ResultFrm again(console(), run_, console().macText(), "00-60-1D-99-00-02");
+    console().MacBytes = QByteArray::fromHex("6000991d0200");  // shown as 00-60-1D-99-00-02
+    ResultFrm again(console(), run_);
     EXPECT_TRUE(dialogs().messages().empty());
     EXPECT_EQ(again.listingPath(), path);
 }
 
 TEST_F(ResultFrmTest, PrintWithoutAPrinterWritesAPdfAndSaysWhere) {
-    ResultFrm w(console(), run_, console().macText(), mac_);
+    ResultFrm w(console(), run_);
     w.printReport();
     ASSERT_EQ(dialogs().messages().size(), 1u);
     const QString text = dialogs().messages()[0].text;
@@ -109,7 +119,7 @@ TEST_F(ResultFrmTest, PrintWithoutAPrinterWritesAPdfAndSaysWhere) {
 
 TEST_F(ResultFrmTest, FlashStoresTheRowsAndKeepsEveryOtherRecord) {
     auto before = adapterRecords();
-    ResultFrm w(console(), run_, console().macText(), mac_);
+    ResultFrm w(console(), run_);
     dialogs().chooseFile("");                 // no station image
     dialogs().answer(Dialogs::Answer::No);    // not confirmed: nothing is written
     w.flashTestResults();
@@ -135,6 +145,33 @@ TEST_F(ResultFrmTest, FlashStoresTheRowsAndKeepsEveryOtherRecord) {
     after.erase(0);  // the end record's CRC changes with the contents
     EXPECT_EQ(after, before);
     EXPECT_EQ(dialogs().messages().back().title, "FLASH TEST RESULTS");
+}
+
+}  // namespace
+}  // namespace kestview::mfgtest
+
+namespace kestview::mfgtest {
+namespace {
+
+// A failed run: the window says so, with the reason, above everything it offers, and "Flash Test
+// Results" refuses without asking anything or touching the adapter.
+TEST_F(ResultFrmTest, AFailedRunShowsItsReasonAndIsNotStored) {
+    run_.passed = false;
+    run_.failure = "First sidelobe above the mask limit in rows 2, 18";
+    const auto before = adapterRecords();
+    ResultFrm w(console(), run_);
+    auto* outcome = w.findChild<QLabel*>("OutcomeLbl");
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->text(), "FAILED: First sidelobe above the mask limit in rows 2, 18");
+    dialogs().clear();
+    dialogs().answer(Dialogs::Answer::Yes);  // would confirm, if it were asked
+    w.flashTestResults();
+    ASSERT_EQ(dialogs().messages().size(), 1u);
+    EXPECT_EQ(dialogs().messages()[0].text,
+              "The test failed, so nothing is stored in the adapter: First sidelobe above the mask limit in rows 2, 18");
+    EXPECT_TRUE(w.storeAttempted());
+    EXPECT_FALSE(w.storeOutcome().pdaStored);
+    EXPECT_EQ(adapterRecords(), before);
 }
 
 }  // namespace

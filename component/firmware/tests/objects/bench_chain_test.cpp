@@ -296,4 +296,49 @@ TEST(BenchChain, EditedProductionDataSurviveARestart) {
     EXPECT_EQ(count, factoryCount + 1);
 }
 
+// A record removed from the adapter after LoadHEXFile is not plugged: plugging uses what the
+// adapter holds at the time.
+TEST(BenchChain, PlugImageLeavesOutARecordRemovedSinceTheImageWasLoaded) {
+    vireo::sim::testing::TestBench bench;
+    firmware::testing::ScratchDir dir;
+    firmware::StationImageOptions options;
+    options.codeBytes = 4096;
+    const std::string path = dir.Write("sta3_1.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
+    const Bytes setPoints(28, 0xA5);  // record 0300 as the image's plug takes it
+    OpenedAdapter opened;
+    LONG result = 0;
+    SHORT removed = 0;
+    const auto commitWithout0300 = [&](const Bytes* data) {
+        ASSERT_EQ(opened.pda->Retrieve(&result), S_OK);
+        opened.pda->RemovePDR(Bstr("0300").b, &removed);
+        opened.pda->RemovePDR(Bstr("0000").b, &removed);
+        if (data) {
+            ASSERT_EQ(opened.pda->AddPDR(0x0300, &result), S_OK);
+            ComPtr<IPDR> pdr;
+            ASSERT_EQ(opened.pda->get_Item(KeyArg("0300").v, pdr.put()), S_OK);
+            VARIANT v;
+            VariantInit(&v);
+            v.vt = VT_ARRAY | VT_UI1;
+            v.parray = SafeArrayCreateVector(VT_UI1, 0, ULONG(data->size()));
+            void* raw = nullptr;
+            SafeArrayAccessData(v.parray, &raw);
+            std::memcpy(raw, data->data(), data->size());
+            SafeArrayUnaccessData(v.parray);
+            ASSERT_EQ(pdr->put_PDR(v), S_OK);
+            VariantClear(&v);
+        }
+        ASSERT_EQ(opened.pda->Commit(&result), S_OK);
+        ASSERT_EQ(result, 1);
+    };
+    commitWithout0300(&setPoints);
+    Bstr name(path);
+    ASSERT_EQ(opened.firmware->LoadHEXFile(name.b, &result), S_OK);
+    ASSERT_EQ(result, 1);
+    commitWithout0300(nullptr);
+    ASSERT_EQ(opened.firmware->PlugImage(&result), S_OK);
+    ASSERT_EQ(opened.firmware->FlashImage(&result), S_OK);
+    ASSERT_EQ(result, 1);
+    EXPECT_NE(bench.device(kAdapterKey)->memory(firmware::kStationSetPointsPlug, 28), setPoints);
+}
+
 }  // namespace
