@@ -18,13 +18,35 @@ bool sameName(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
+std::size_t NameHash::operator()(std::string_view n) const noexcept {
+    std::size_t h = 14695981039346656037ull;  // FNV-1a over the lower-cased name
+    for (char c : n) h = (h ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+    return h;
+}
+
+std::ptrdiff_t Key::position(std::string_view n) const {
+    if (subkeys_.size() < kIndexFrom) {
+        auto it = findNamed(subkeys_, n);
+        return it == subkeys_.end() ? -1 : it - subkeys_.begin();
+    }
+    auto it = index_.find(n);
+    return it == index_.end() ? -1 : std::ptrdiff_t(it->second);
+}
+
+void Key::reindex() {
+    index_.clear();
+    if (subkeys_.size() < kIndexFrom) return;
+    index_.reserve(subkeys_.size());
+    for (std::size_t i = 0; i < subkeys_.size(); ++i) index_.emplace(subkeys_[i].name, i);
+}
+
 Key* Key::findSubkey(std::string_view n) {
-    auto it = findNamed(subkeys, n);
-    return it == subkeys.end() ? nullptr : &*it;
+    const std::ptrdiff_t i = position(n);
+    return i < 0 ? nullptr : &subkeys_[std::size_t(i)];
 }
 const Key* Key::findSubkey(std::string_view n) const {
-    auto it = findNamed(subkeys, n);
-    return it == subkeys.end() ? nullptr : &*it;
+    const std::ptrdiff_t i = position(n);
+    return i < 0 ? nullptr : &subkeys_[std::size_t(i)];
 }
 Key& Key::subkey(std::string_view n, bool* created) {
     if (Key* k = findSubkey(n)) {
@@ -32,8 +54,12 @@ Key& Key::subkey(std::string_view n, bool* created) {
         return *k;
     }
     if (created) *created = true;
-    subkeys.push_back(Key{std::string(n), {}, {}});
-    return subkeys.back();
+    subkeys_.emplace_back(std::string(n));
+    if (subkeys_.size() == kIndexFrom)
+        reindex();
+    else if (subkeys_.size() > kIndexFrom)
+        index_.emplace(subkeys_.back().name, subkeys_.size() - 1);
+    return subkeys_.back();
 }
 Value* Key::findValue(std::string_view n) {
     auto it = findNamed(values, n);
@@ -58,17 +84,22 @@ bool Key::eraseValue(std::string_view n) {
     return true;
 }
 bool Key::eraseSubkey(std::string_view n) {
-    auto it = findNamed(subkeys, n);
-    if (it == subkeys.end()) return false;
-    subkeys.erase(it);
+    const std::ptrdiff_t i = position(n);
+    if (i < 0) return false;
+    subkeys_.erase(subkeys_.begin() + i);
+    reindex();
     return true;
+}
+void Key::clearSubkeys() {
+    subkeys_.clear();
+    index_.clear();
 }
 
 bool operator==(const Value& a, const Value& b) {
     return a.name == b.name && a.type == b.type && a.data == b.data;
 }
 bool operator==(const Key& a, const Key& b) {
-    return a.name == b.name && a.values == b.values && a.subkeys == b.subkeys;
+    return a.name == b.name && a.values == b.values && a.subkeys() == b.subkeys();
 }
 
 std::string_view rootName(Root r) {

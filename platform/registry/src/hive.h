@@ -2,8 +2,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "registry/winreg.h"
@@ -13,17 +15,32 @@ namespace oru::registry {
 // Key and value names compare without regard to (ASCII) case.
 bool sameName(std::string_view a, std::string_view b);
 
+// Hashes and compares names without regard to (ASCII) case, for lookups by std::string_view.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view n) const noexcept;
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return sameName(a, b); }
+};
+
 struct Value {
     std::string name;  // "" is the key's default value
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
 };
 
-struct Key {
+class Key {
+public:
+    Key() = default;
+    explicit Key(std::string n) : name(std::move(n)) {}
+
     std::string name;             // spelt as created
     std::vector<Value> values;    // in the order they were set
-    std::vector<Key> subkeys;     // in the order they were created
 
+    // The subkeys in the order they were created.
+    const std::vector<Key>& subkeys() const { return subkeys_; }
     Key* findSubkey(std::string_view n);
     const Key* findSubkey(std::string_view n) const;
     // The subkey `n`, created (last in order) when missing.
@@ -34,6 +51,16 @@ struct Key {
     void setValue(std::string_view n, DWORD type, std::vector<BYTE> data);
     bool eraseValue(std::string_view n);
     bool eraseSubkey(std::string_view n);
+    void clearSubkeys();
+
+private:
+    // A key with many subkeys finds them through an index (name -> position); a few are searched.
+    static constexpr std::size_t kIndexFrom = 8;
+    std::ptrdiff_t position(std::string_view n) const;
+    void reindex();
+
+    std::vector<Key> subkeys_;
+    std::unordered_map<std::string, std::size_t, NameHash, NameEqual> index_;
 };
 
 enum class Root { ClassesRoot, CurrentUser, LocalMachine, Users };
