@@ -21,6 +21,7 @@ namespace {
 const char* kPdaFile = "production-data.bin";
 const char* kFirmwareFile = "firmware-store.bin";
 const char* kGenerationFile = "generation";
+const char* kLockFile = ".lock";
 
 // Keeps a state file that cannot be used under another name and says so, so nothing is lost.
 void setAside(const fs::path& file, const std::string& why) {
@@ -33,26 +34,23 @@ void setAside(const fs::path& file, const std::string& why) {
 }
 constexpr std::size_t kRecordBytes = 4 + AdapterMemory::kPageBytes;  // page address, then the page
 
-// A lock on the adapter's state folder: exclusive while a write is made, shared while the state
-// is read.
+// A lock on the adapter's state folder, through the memory's lock file: exclusive while a write is
+// made, shared while the state is read.
 class StateLock {
 public:
-    explicit StateLock(const fs::path& dir, int operation = LOCK_EX) {
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        fd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    StateLock(int fd, int operation) : fd_(fd) {
         if (fd_ >= 0)
             while (::flock(fd_, operation) != 0 && errno == EINTR) {
             }
     }
     ~StateLock() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) ::flock(fd_, LOCK_UN);
     }
     StateLock(const StateLock&) = delete;
     StateLock& operator=(const StateLock&) = delete;
 
 private:
-    int fd_ = -1;
+    int fd_;
 };
 
 // A file descriptor closed with its owner.
@@ -87,18 +85,36 @@ void syncFolder(const fs::path& dir) {
 }
 }  // namespace
 
+// The state folder's files stay open while the memory lives (the lock file and the counter are
+// never replaced; the store file is opened again whenever the state changed under another hand).
+int AdapterMemory::openFile(int& fd, const char* name) const {
+    if (fd < 0) {
+        std::error_code ec;
+        fs::create_directories(stateDir_, ec);
+        fd = ::open((stateDir_ / name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    }
+    return fd;
+}
+
+void AdapterMemory::closeFile(int& fd) const {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
 std::uint64_t AdapterMemory::storedGeneration() const {
-    const auto text = readWholeFile(stateDir_ / kGenerationFile);
-    return text ? std::strtoull(text->c_str(), nullptr, 10) : 0;
+    char text[32] = {};
+    const int fd = openFile(generationFd_, kGenerationFile);
+    if (fd < 0 || ::pread(fd, text, sizeof text - 1, 0) < 0) return 0;
+    return std::strtoull(text, nullptr, 10);
 }
 
 // The counter is rewritten in place at a fixed width (21 bytes, within one disk block), so that
 // advancing it costs one small write rather than a new file.
 bool AdapterMemory::storeGeneration(std::uint64_t generation) const {
-    File file(stateDir_ / kGenerationFile, O_RDWR | O_CREAT);
     char text[32];
     const int n = std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(generation));
-    if (!file.open() || !writeAt(file.fd(), reinterpret_cast<const BYTE*>(text), std::size_t(n), 0)) return false;
+    const int fd = openFile(generationFd_, kGenerationFile);
+    if (fd < 0 || !writeAt(fd, reinterpret_cast<const BYTE*>(text), std::size_t(n), 0)) return false;
     generation_ = generation;
     return true;
 }
@@ -106,24 +122,31 @@ bool AdapterMemory::storeGeneration(std::uint64_t generation) const {
 AdapterMemory::AdapterMemory(fs::path stateDir, ProductionArea factory, Faults faults)
     : stateDir_(std::move(stateDir)), factory_(factory), faults_(std::move(faults)), pda_(factory),
       ram_(kRamSize, 0) {
-    StateLock lock(stateDir_, LOCK_SH);
+    StateLock lock(openFile(lockFd_, kLockFile), LOCK_SH);
     refresh();
 }
 
-AdapterMemory::~AdapterMemory() { commit(); }
+AdapterMemory::~AdapterMemory() {
+    commit();
+    closeFile(storeFd_);
+    closeFile(generationFd_);
+    closeFile(lockFd_);
+}
 
 void AdapterMemory::commit() {
     if (!unsynced_) return;
-    File store(stateDir_ / kFirmwareFile, O_RDONLY);
-    if (store.open()) ::fdatasync(store.fd());
-    syncFolder(stateDir_);
-    unsynced_ = false;
+    if (storeFd_ >= 0) ::fdatasync(storeFd_);
+    if (storeCreated_) syncFolder(stateDir_);  // the new file's name, too
+    unsynced_ = storeCreated_ = false;
 }
 
 void AdapterMemory::refresh() const {
     const std::uint64_t stored = storedGeneration();
     if (stored == generation_) return;
     generation_ = stored;
+    // Another process may have replaced or removed the store file: it is opened again when needed.
+    if (unsynced_ && storeFd_ >= 0) ::fdatasync(storeFd_);
+    closeFile(storeFd_);
     pda_ = factory_;
     if (auto pda = readWholeFile(stateDir_ / kPdaFile)) {
         if (pda->size() == kPdaSize)
@@ -162,13 +185,13 @@ void AdapterMemory::refresh() const {
 }
 
 ProductionArea AdapterMemory::productionArea() const {
-    StateLock lock(stateDir_, LOCK_SH);
+    StateLock lock(openFile(lockFd_, kLockFile), LOCK_SH);
     refresh();
     return pda_;
 }
 
 std::size_t AdapterMemory::firmwarePagesInUse() const {
-    StateLock lock(stateDir_, LOCK_SH);
+    StateLock lock(openFile(lockFd_, kLockFile), LOCK_SH);
     refresh();
     return std::size_t(std::count_if(pages_.begin(), pages_.end(), [](const auto& p) {
         return std::any_of(p.second.begin(), p.second.end(), [](BYTE b) { return b != kErasedByte; });
@@ -188,7 +211,7 @@ NDIS_STATUS AdapterMemory::read(std::uint32_t address, std::span<BYTE> out) cons
     const Region region = regionOf(address, out.size());
     std::optional<StateLock> lock;
     if (region == Region::Pda || region == Region::Firmware) {
-        lock.emplace(stateDir_, LOCK_SH);
+        lock.emplace(openFile(lockFd_, kLockFile), LOCK_SH);
         refresh();
     }
     switch (region) {
@@ -227,7 +250,7 @@ NDIS_STATUS AdapterMemory::write(std::uint32_t address, std::span<const BYTE> da
     const Region region = regionOf(address, data.size());
     std::optional<StateLock> lock;
     if (region == Region::Pda || region == Region::Firmware) {
-        lock.emplace(stateDir_);
+        lock.emplace(openFile(lockFd_, kLockFile), LOCK_EX);
         refresh();
     }
     switch (region) {
@@ -255,12 +278,25 @@ NDIS_STATUS AdapterMemory::write(std::uint32_t address, std::span<const BYTE> da
             auto stored = pages_.find(page);
             PageChange change{page, stored == pages_.end() ? std::vector<BYTE>(kPageBytes, kErasedByte) : stored->second,
                               kPageBytes, 0};
-            for (std::size_t k = 0; k < n; ++k) {
-                BYTE& b = change.bytes[offset + k];
-                if (b == data[i + k] || !sticks(a + std::uint32_t(k))) continue;
-                b = data[i + k];
-                change.from = std::min(change.from, offset + k);
-                change.to = offset + k + 1;
+            const BYTE* in = data.data() + i;
+            BYTE* out = change.bytes.data() + offset;
+            if (faults_.writesDoNotStick.empty()) {
+                // The first and the last byte that differ bound what is written.
+                std::size_t first = 0, last = n;
+                while (first < n && out[first] == in[first]) ++first;
+                while (last > first && out[last - 1] == in[last - 1]) --last;
+                if (first < last) {
+                    std::memcpy(out + first, in + first, last - first);
+                    change.from = offset + first;
+                    change.to = offset + last;
+                }
+            } else {
+                for (std::size_t k = 0; k < n; ++k) {
+                    if (out[k] == in[k] || !sticks(a + std::uint32_t(k))) continue;
+                    out[k] = in[k];
+                    change.from = std::min(change.from, offset + k);
+                    change.to = offset + k + 1;
+                }
             }
             if (change.from < change.to) changed.push_back(std::move(change));
             i += n;
@@ -285,9 +321,11 @@ bool AdapterMemory::storePda(const ProductionArea& pda) const {
 // and nothing has changed. Then the stored pages receive their changed bytes in place. A write
 // that fails part-way puts back what it had changed.
 bool AdapterMemory::storeFirmware(const std::vector<PageChange>& changed) {
-    const fs::path path = stateDir_ / kFirmwareFile;
-    File store(path, O_RDWR | O_CREAT);
-    if (!store.open()) return false;
+    std::error_code ec;
+    const bool created = storeFd_ < 0 && !fs::exists(stateDir_ / kFirmwareFile, ec);
+    const int store = openFile(storeFd_, kFirmwareFile);
+    if (store < 0) return false;
+    storeCreated_ = storeCreated_ || created;
     std::size_t records = records_;
     std::map<std::uint32_t, std::size_t> added;
     bool ok = true;
@@ -296,7 +334,7 @@ bool AdapterMemory::storeFirmware(const std::vector<PageChange>& changed) {
         std::vector<BYTE> record(kRecordBytes);
         for (int s = 0; s < 4; ++s) record[std::size_t(s)] = BYTE(c.page >> (8 * s));
         std::memcpy(record.data() + 4, c.bytes.data(), kPageBytes);
-        ok = writeAt(store.fd(), record.data(), record.size(), records * kRecordBytes);
+        ok = writeAt(store, record.data(), record.size(), records * kRecordBytes);
         if (ok) added[c.page] = records++;
     }
     std::size_t done = 0;
@@ -304,7 +342,7 @@ bool AdapterMemory::storeFirmware(const std::vector<PageChange>& changed) {
         const PageChange& c = changed[done];
         auto slot = slots_.find(c.page);
         if (slot == slots_.end()) continue;
-        ok = writeAt(store.fd(), c.bytes.data() + c.from, c.to - c.from, slot->second * kRecordBytes + 4 + c.from);
+        ok = writeAt(store, c.bytes.data() + c.from, c.to - c.from, slot->second * kRecordBytes + 4 + c.from);
     }
     if (ok) ok = storeGeneration(generation_ + 1);
     if (!ok) {
@@ -312,10 +350,10 @@ bool AdapterMemory::storeFirmware(const std::vector<PageChange>& changed) {
             auto slot = slots_.find(changed[i].page);
             if (slot == slots_.end()) continue;
             const std::vector<BYTE>& old = pages_.at(changed[i].page);
-            writeAt(store.fd(), old.data() + changed[i].from, changed[i].to - changed[i].from,
+            writeAt(store, old.data() + changed[i].from, changed[i].to - changed[i].from,
                     slot->second * kRecordBytes + 4 + changed[i].from);
         }
-        if (::ftruncate(store.fd(), off_t(records_ * kRecordBytes)) != 0) {
+        if (::ftruncate(store, off_t(records_ * kRecordBytes)) != 0) {
             // The appended records stay; they are pages this process does not count as stored.
         }
         return false;
@@ -327,17 +365,18 @@ bool AdapterMemory::storeFirmware(const std::vector<PageChange>& changed) {
 }
 
 void AdapterMemory::factoryReset() {
-    StateLock lock(stateDir_);
+    StateLock lock(openFile(lockFd_, kLockFile), LOCK_EX);
     std::error_code ec;
     fs::remove(stateDir_ / kPdaFile, ec);
     fs::remove(stateDir_ / kFirmwareFile, ec);
+    closeFile(storeFd_);
     refresh();
     storeGeneration(generation_ + 1);
     pda_ = factory_;
     pages_.clear();
     slots_.clear();
     records_ = 0;
-    unsynced_ = false;
+    unsynced_ = storeCreated_ = false;
     std::fill(ram_.begin(), ram_.end(), BYTE(0));
 }
 

@@ -62,6 +62,9 @@ private:
     };
     bool storeFirmware(const std::vector<PageChange>& changed);
     bool sticks(std::uint32_t address) const;
+    // The descriptor of state file `name`, opened (and created) when first needed.
+    int openFile(int& fd, const char* name) const;
+    void closeFile(int& fd) const;
 
     std::filesystem::path stateDir_;
     ProductionArea factory_;
@@ -70,7 +73,9 @@ private:
     mutable std::map<std::uint32_t, std::vector<BYTE>> pages_;  // firmware store, by page address
     mutable std::map<std::uint32_t, std::size_t> slots_;  // each stored page's record in the store file
     mutable std::size_t records_ = 0;                      // whole records in the store file
-    bool unsynced_ = false;                                // the store file has writes not yet synced
+    mutable bool unsynced_ = false;                               // the store file has writes not yet synced
+    bool storeCreated_ = false;                            // ... and was created since the last sync
+    mutable int lockFd_ = -1, generationFd_ = -1, storeFd_ = -1;
     mutable std::uint64_t generation_ = ~std::uint64_t(0);  // the version this process holds
     std::vector<BYTE> ram_;
 };

@@ -18,26 +18,39 @@ bool sameName(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::size_t NameHash::operator()(std::string_view n) const noexcept {
+std::size_t nameHash(std::string_view n) noexcept {
     std::size_t h = 14695981039346656037ull;  // FNV-1a over the lower-cased name
     for (char c : n) h = (h ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
     return h;
 }
 
 std::ptrdiff_t Key::position(std::string_view n) const {
-    if (subkeys_.size() < kIndexFrom) {
+    if (index_.empty()) {
         auto it = findNamed(subkeys_, n);
         return it == subkeys_.end() ? -1 : it - subkeys_.begin();
     }
-    auto it = index_.find(n);
-    return it == index_.end() ? -1 : std::ptrdiff_t(it->second);
+    const std::size_t mask = index_.size() - 1;
+    for (std::size_t slot = nameHash(n) & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t entry = index_[slot];
+        if (entry == 0) return -1;
+        if (sameName(subkeys_[entry - 1].name, n)) return std::ptrdiff_t(entry - 1);
+    }
+}
+
+void Key::indexAt(std::size_t position) {
+    const std::size_t mask = index_.size() - 1;
+    std::size_t slot = nameHash(subkeys_[position].name) & mask;
+    while (index_[slot] != 0) slot = (slot + 1) & mask;
+    index_[slot] = std::uint32_t(position + 1);
 }
 
 void Key::reindex() {
     index_.clear();
     if (subkeys_.size() < kIndexFrom) return;
-    index_.reserve(subkeys_.size());
-    for (std::size_t i = 0; i < subkeys_.size(); ++i) index_.emplace(subkeys_[i].name, i);
+    std::size_t slots = 16;
+    while (slots < 2 * subkeys_.size()) slots *= 2;
+    index_.assign(slots, 0);
+    for (std::size_t i = 0; i < subkeys_.size(); ++i) indexAt(i);
 }
 
 Key* Key::findSubkey(std::string_view n) {
@@ -55,10 +68,12 @@ Key& Key::subkey(std::string_view n, bool* created) {
     }
     if (created) *created = true;
     subkeys_.emplace_back(std::string(n));
-    if (subkeys_.size() == kIndexFrom)
-        reindex();
-    else if (subkeys_.size() > kIndexFrom)
-        index_.emplace(subkeys_.back().name, subkeys_.size() - 1);
+    if (subkeys_.size() >= kIndexFrom) {
+        if (2 * subkeys_.size() > index_.size())
+            reindex();
+        else
+            indexAt(subkeys_.size() - 1);
+    }
     return subkeys_.back();
 }
 Value* Key::findValue(std::string_view n) {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 #include "registry/winreg.h"
@@ -15,15 +15,8 @@ namespace oru::registry {
 // Key and value names compare without regard to (ASCII) case.
 bool sameName(std::string_view a, std::string_view b);
 
-// Hashes and compares names without regard to (ASCII) case, for lookups by std::string_view.
-struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view n) const noexcept;
-};
-struct NameEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return sameName(a, b); }
-};
+// A hash of a name that ignores (ASCII) case, so that equal names hash alike.
+std::size_t nameHash(std::string_view n) noexcept;
 
 struct Value {
     std::string name;  // "" is the key's default value
@@ -54,13 +47,16 @@ public:
     void clearSubkeys();
 
 private:
-    // A key with many subkeys finds them through an index (name -> position); a few are searched.
+    // A key with many subkeys finds them through an index, a few are searched. The index is an
+    // open-addressing table of subkey positions + 1 (0: empty), at most half full, probed
+    // linearly from the name's hash; it holds no names, so it stays right when subkeys move.
     static constexpr std::size_t kIndexFrom = 8;
     std::ptrdiff_t position(std::string_view n) const;
+    void indexAt(std::size_t position);
     void reindex();
 
     std::vector<Key> subkeys_;
-    std::unordered_map<std::string, std::size_t, NameHash, NameEqual> index_;
+    std::vector<std::uint32_t> index_;
 };
 
 enum class Root { ClassesRoot, CurrentUser, LocalMachine, Users };

@@ -94,14 +94,16 @@ private:
     std::string quoted(std::string_view& s) {
         std::string out;
         std::size_t i = 1;
-        for (; i < s.size() && s[i] != '"'; ++i) {
-            if (s[i] == '\\') {
-                if (++i >= s.size()) break;
-                if (s[i] != '\\' && s[i] != '"') fail(std::string("unknown escape \\") + s[i]);
-            }
-            out += s[i];
+        while (true) {
+            const std::size_t special = s.find_first_of("\\\"", i);
+            if (special == s.npos) fail("a text without its closing quote");
+            out.append(s.substr(i, special - i));
+            i = special;
+            if (s[i] == '"') break;
+            if (++i >= s.size()) fail("a text without its closing quote");
+            if (s[i] != '\\' && s[i] != '"') fail(std::string("unknown escape \\") + s[i]);
+            out += s[i++];
         }
-        if (i >= s.size()) fail("a text without its closing quote");
         s.remove_prefix(i + 1);
         return out;
     }
