@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -32,6 +33,12 @@ double BestMilliseconds(int runs, P&& prepare, M&& measure) {
         best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     return best;
+}
+
+double CpuMilliseconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 // A hive of `classes` class registrations, four keys each, all under one CLSID key: the shape that
@@ -79,13 +86,18 @@ int main() {
     // Opening a key of a 400,000-key hive: the file is read and parsed once.
     constexpr int kBigClasses = 100000;
     LSTATUS openStatus = ERROR_SUCCESS;
+    // On a loaded machine the wall time says more about the load than about the parse, so the
+    // processor time of the same call is reported beside it.
+    double openCpuMs = 1e300;
     const double openMs = BestMilliseconds(
         3, [&](int run) { Write(hive, HiveText(kBigClasses, run)); },
         [&](int) {
+            const double cpuStart = CpuMilliseconds();
             HKEY key = nullptr;
             openStatus = RegOpenKeyExA(HKEY_CLASSES_ROOT, "clsid\\{0001869F-1111-2222-3333-444455556666}\\progid", 0,
                                        KEY_READ, &key);
             RegCloseKey(key);
+            openCpuMs = std::min(openCpuMs, CpuMilliseconds() - cpuStart);
         });
     ok = ok && openStatus == ERROR_SUCCESS;
 
@@ -117,11 +129,14 @@ int main() {
         return 1;
     }
 
-    std::printf("registry: open a key of a 400,000-key hive %.1f ms; register the component into a 4,000-key hive %.1f ms\n",
-                openMs, registerMs);
+    std::printf("registry: open a key of a 400,000-key hive %.1f ms (%.1f ms of processor time); register the component "
+                "into a 4,000-key hive %.1f ms\n",
+                openMs, openCpuMs, registerMs);
     std::printf("bench file: parse 1,600 adapters %.1f ms, 16,000 adapters %.1f ms\n", smallMs, largeMs);
     bench::appendFigure({"registry", "open a key of a 400,000-key hive (read and parse)", openMs, "ms", std::nullopt,
                          std::nullopt, "under 1000 ms", openMs < 1000});
+    bench::appendFigure({"registry", "open a key of a 400,000-key hive (processor time)", openCpuMs, "ms", std::nullopt,
+                         std::nullopt, "under 1000 ms", openCpuMs < 1000});
     bench::appendFigure({"registry", "register the component into a 4,000-key hive", registerMs, "ms", std::nullopt,
                          std::nullopt, "under 500 ms", registerMs < 500});
     bench::appendFigure({"bench file", "parse a bench file of 16,000 adapters", largeMs, "ms",

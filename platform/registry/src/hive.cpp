@@ -131,7 +131,7 @@ bool printableName(std::string_view name) {
     return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-bool splitPath(std::string_view path, std::vector<std::string>& names) {
+bool splitPath(std::string_view path, std::vector<std::string_view>& names) {
     names.clear();
     if (path.empty()) return true;
     std::size_t start = 0;
@@ -139,10 +139,17 @@ bool splitPath(std::string_view path, std::vector<std::string>& names) {
         const std::size_t end = path.find('\\', start);
         const std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
         if (part.empty() || part.size() > 255 || !printableName(part)) return false;
-        names.emplace_back(part);
+        names.push_back(part);
         if (end == std::string_view::npos) return true;
         start = end + 1;
     }
+}
+
+bool splitPath(std::string_view path, std::vector<std::string>& names) {
+    std::vector<std::string_view> views;
+    if (!splitPath(path, views)) return false;
+    names.assign(views.begin(), views.end());
+    return true;
 }
 
 Key* findKey(Hive& hive, Root root, const std::vector<std::string>& path) {

@@ -81,6 +81,8 @@ bool printableName(std::string_view name);
 // Splits "A\B\C" into its names. Empty names (a doubled, leading or trailing backslash) and names
 // longer than 255 characters or with control characters make it fail.
 bool splitPath(std::string_view path, std::vector<std::string>& names);
+// The same, with the names as views into `path`.
+bool splitPath(std::string_view path, std::vector<std::string_view>& names);
 
 const Key* findKey(const Hive& hive, Root root, const std::vector<std::string>& path);
 Key* findKey(Hive& hive, Root root, const std::vector<std::string>& path);

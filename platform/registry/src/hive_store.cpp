@@ -60,6 +60,8 @@ std::optional<std::string> readFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(std::size_t(st.st_size));
     char buf[65536];
     while (true) {
         const ssize_t n = ::read(fd, buf, sizeof buf);

@@ -85,7 +85,7 @@ private:
         trailNames_.resize(shared);
         for (std::size_t i = shared; i < names_.size(); ++i) {
             trail_.push_back(&trail_.back()->subkey(names_[i]));
-            trailNames_.push_back(std::move(names_[i]));
+            trailNames_.push_back(names_[i]);
         }
         return *trail_.back();
     }
@@ -191,11 +191,11 @@ private:
     std::size_t pos_ = 0;
     int lineNo_ = 0;
     Hive hive_;
-    std::vector<std::string> names_;
+    std::vector<std::string_view> names_;  // views into the text, which outlives the parse
     // The keys of the previous section's path, from its root down, and their names.
     std::size_t trailRoot_ = kRootCount;
     std::vector<Key*> trail_;
-    std::vector<std::string> trailNames_;
+    std::vector<std::string_view> trailNames_;
 };
 
 std::string quote(std::string_view s) {
