@@ -117,10 +117,20 @@ int main() {
     // The bench file's parse, at 1,600 and at 16,000 adapters.
     const std::string small = BenchText(1600), large = BenchText(16000);
     std::size_t parsed = 0;
-    const auto nothing = [](int) {};
-    const double smallMs = BestMilliseconds(5, nothing, [&](int) { parsed = vireo::sim::parseBench(small, dir / "small.json").adapters.size(); });
+    // Processor time: linearity is a property of the work, which wall time on a shared machine
+    // blurs.
+    auto bestCpu = [](int runs, auto&& measure) {
+        double best = 1e300;
+        for (int run = 0; run < runs; ++run) {
+            const double start = CpuMilliseconds();
+            measure();
+            best = std::min(best, CpuMilliseconds() - start);
+        }
+        return best;
+    };
+    const double smallMs = bestCpu(7, [&] { parsed = vireo::sim::parseBench(small, dir / "small.json").adapters.size(); });
     ok = ok && parsed == 1600;
-    const double largeMs = BestMilliseconds(3, nothing, [&](int) { parsed = vireo::sim::parseBench(large, dir / "large.json").adapters.size(); });
+    const double largeMs = bestCpu(5, [&] { parsed = vireo::sim::parseBench(large, dir / "large.json").adapters.size(); });
     ok = ok && parsed == 16000;
     fs::remove_all(dir);
     if (!ok) {
@@ -132,14 +142,14 @@ int main() {
     std::printf("registry: open a key of a 400,000-key hive %.1f ms (%.1f ms of processor time); register the component "
                 "into a 4,000-key hive %.1f ms\n",
                 openMs, openCpuMs, registerMs);
-    std::printf("bench file: parse 1,600 adapters %.1f ms, 16,000 adapters %.1f ms\n", smallMs, largeMs);
+    std::printf("bench file: parse 1,600 adapters %.1f ms, 16,000 adapters %.1f ms (processor time)\n", smallMs, largeMs);
     bench::appendFigure({"registry", "open a key of a 400,000-key hive (read and parse)", openMs, "ms", std::nullopt,
                          std::nullopt, "under 1000 ms", openMs < 1000});
     bench::appendFigure({"registry", "open a key of a 400,000-key hive (processor time)", openCpuMs, "ms", std::nullopt,
                          std::nullopt, "under 1000 ms", openCpuMs < 1000});
     bench::appendFigure({"registry", "register the component into a 4,000-key hive", registerMs, "ms", std::nullopt,
                          std::nullopt, "under 500 ms", registerMs < 500});
-    bench::appendFigure({"bench file", "parse a bench file of 16,000 adapters", largeMs, "ms",
+    bench::appendFigure({"bench file", "parse a bench file of 16,000 adapters (processor time)", largeMs, "ms",
                          "10 x parsing 1,600 adapters", 10 * smallMs, "within 1.5x the peer (linear)",
                          largeMs <= 1.5 * 10 * smallMs});
     return 0;
