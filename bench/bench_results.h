@@ -1,13 +1,14 @@
-// Appends a benchmark's figures, one JSON object per line, to the file named by ORU_BENCH_RESULTS
-// (default bench-results.jsonl in the current folder), which `make bench` prints as one table.
+// Appends a benchmark's figure as one JSON line to the file named by ORU_BENCH_RESULTS (default
+// bench-results.jsonl in the current folder); `make bench` prints them all as one table at its end
+// (bench_results.py describes the fields).
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 namespace bench {
 
@@ -16,27 +17,24 @@ struct Figure {
     std::string figure;
     double value = 0;
     std::string unit;
-    std::optional<std::string> peer;  // what the figure is measured against, if anything
+    std::optional<std::string> peer;  // what the figure is measured against in the same run
     std::optional<double> peerValue;
-    std::string goal;
-    bool met = false;
+    std::optional<std::string> goal;  // nothing: a figure shown without a goal
+    std::optional<bool> met;
 };
 
-inline bool appendFigure(const Figure& f) {
-    nlohmann::json line = {{"area", f.area},   {"figure", f.figure}, {"value", f.value}, {"unit", f.unit},
-                           {"peer", nullptr},  {"peer_value", nullptr}, {"goal", f.goal}, {"met", f.met}};
-    if (f.peer) line["peer"] = *f.peer;
-    if (f.peerValue) line["peer_value"] = *f.peerValue;
-    const char* env = std::getenv("ORU_BENCH_RESULTS");
-    const std::string path = env && *env ? env : "bench-results.jsonl";
-    std::FILE* out = std::fopen(path.c_str(), "a");
-    if (!out) {
-        std::fprintf(stderr, "benchmark: cannot append to %s\n", path.c_str());
-        return false;
-    }
-    const std::string text = line.dump() + "\n";
-    const bool ok = std::fputs(text.c_str(), out) >= 0;
-    return std::fclose(out) == 0 && ok;
+inline bool appendResult(const Figure& f) {
+    const char* named = std::getenv("ORU_BENCH_RESULTS");
+    const std::string path = named && *named ? named : "bench-results.jsonl";
+    auto orNull = [](const auto& v) { return v ? nlohmann::json(*v) : nlohmann::json(nullptr); };
+    const nlohmann::json line = {{"area", f.area},       {"figure", f.figure},           {"value", f.value},
+                                 {"unit", f.unit},       {"peer", orNull(f.peer)},       {"peer_value", orNull(f.peerValue)},
+                                 {"goal", orNull(f.goal)}, {"met", orNull(f.met)}};
+    std::ofstream out(path, std::ios::app);
+    out << line.dump() << '\n';
+    out.flush();
+    if (!out) std::fprintf(stderr, "benchmark: cannot append to %s\n", path.c_str());
+    return bool(out);
 }
 
 }  // namespace bench

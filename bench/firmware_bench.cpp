@@ -177,10 +177,10 @@ int main() {
   std::printf("firmware: download to a bench adapter (TotalImageBlocks %ld, verified writes) %.2f ms; "
               "write and fsync %zu bytes once %.2f ms\n",
               long(blocks), flashMs, block.size(), syncMs);
-  bench::appendFigure({"firmware", "S-record load of a 200 KB image", loadMs, "ms", "srec_cat to binary (a process)",
+  bench::appendResult({"firmware", "S-record load of a 200 KB image", loadMs, "ms", "srec_cat to binary (a process)",
                        status == 0 ? std::optional<double>(srecCatMs) : std::nullopt, "under 1 ms",
                        sameData && loadMs < 1.0});
-  bench::appendFigure({"firmware", "flash 200 KB to a bench adapter", flashMs, "ms", "write and fsync 200 KB once",
+  bench::appendResult({"firmware", "flash 200 KB to a bench adapter", flashMs, "ms", "write and fsync 200 KB once",
                        synced ? std::optional<double>(syncMs) : std::nullopt, "within 3x the peer",
                        synced && flashMs <= 3 * syncMs});
   return 0;
