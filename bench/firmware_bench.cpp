@@ -1,6 +1,7 @@
 // Loads the largest station image the reader accepts (about 200 KB of data), timing the load
 // against srec_cat converting the same file to binary, then downloads it to an adapter of the
-// simulated bench through the Firmware object, as a client does.
+// simulated bench through the Firmware object, as a client does, timed against writing and
+// syncing a file of the same size once (what the storage itself needs).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "adapters/adapters.h"
@@ -29,15 +31,31 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <class F>
-double BestMilliseconds(int runs, F&& f) {
+// The best of `runs` timings of measure(), each after an untimed prepare().
+template <class P, class M>
+double BestMilliseconds(int runs, P&& prepare, M&& measure) {
   double best = 1e300;
   for (int i = 0; i < runs; ++i) {
+    prepare();
     const auto start = Clock::now();
-    f();
+    measure();
     best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
   return best;
+}
+template <class F>
+double BestMilliseconds(int runs, F&& f) {
+  return BestMilliseconds(runs, [] {}, f);
+}
+
+// Writes `bytes` to a new file and syncs it, as a single save does.
+bool WriteAndSync(const std::string& path, const std::vector<char>& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ::unlink(path.c_str());
+  return ok;
 }
 
 // The Firmware object of the bench adapter with registry key `key` (opened).
@@ -103,10 +121,20 @@ int main() {
   int status = 0;
   const double srecCatMs = BestMilliseconds(kRuns, [&] { status = std::system(command.c_str()); });
   const bool sameData = status == 0 && std::filesystem::file_size(binary) == loaded.image.storedBytes();
-  // The download, each run to an adapter fresh from the factory so that every block is written.
-  double flashMs = 0;
+  // The download, each run replacing the other of two images of the same size, so that every
+  // block is written (as a firmware update does, into a store that already exists).
+  firmware::StationImageOptions other = options;
+  other.seed = 2;
+  other.buildSequence = 2;
+  const std::string otherImage = (dir / "other.hex").string();
+  std::ofstream(otherImage) << firmware::WriteSrec(firmware::MakeStationImageLayout(other));
+  double flashMs = 0, syncMs = 1e300;
+  const std::vector<char> block(loaded.image.storedBytes(), '\x5a');
+  const std::string once = (dir / "bench-state" / "once.bin").string();
+  bool synced = true;
   LONG blocks = 0;
   LONG flashed = 0;
+  bool loadedOk = true;
   {
     vireo::sim::testing::TestBench bench;
     constexpr const char* kAdapter = "0001";
@@ -115,16 +143,27 @@ int main() {
       std::cerr << "firmware bench: no Firmware object for bench adapter " << kAdapter << "\n";
       return 1;
     }
-    const BSTR name = direzo::toBstr(direzo::fromAnsi(image));
-    LONG loadedOk = 0;
-    target.firmware->LoadHEXFile(name, &loadedOk);
-    SysFreeString(name);
+    auto load = [&](const std::string& file) {
+      const BSTR name = direzo::toBstr(direzo::fromAnsi(file));
+      LONG ok = 0;
+      target.firmware->LoadHEXFile(name, &ok);
+      SysFreeString(name);
+      loadedOk = loadedOk && ok == 1;
+    };
+    load(otherImage);
+    target.firmware->FlashImage(&flashed);
+    // The storage's own cost for the same amount of data, in the same folder, measured between
+    // the downloads so that both see the same load on the machine.
+    int run = 0;
+    flashMs = BestMilliseconds(
+        3 * kRuns,
+        [&] {
+          syncMs = std::min(syncMs, BestMilliseconds(1, [&] { synced = WriteAndSync(once, block) && synced; }));
+          load(run++ % 2 == 0 ? image : otherImage);
+        },
+        [&] { target.firmware->FlashImage(&flashed); });
     target.firmware->get_TotalImageBlocks(&blocks);
-    flashMs = BestMilliseconds(kRuns, [&] {
-      bench.device(kAdapter)->factoryReset();
-      target.firmware->FlashImage(&flashed);
-    });
-    if (loadedOk != 1 || flashed != 1) {
+    if (!loadedOk || flashed != 1) {
       std::cerr << "firmware bench: the download to bench adapter " << kAdapter << " failed\n";
       return 1;
     }
@@ -134,11 +173,15 @@ int main() {
   std::printf("firmware: image of %zu data bytes in %zu bytes of S-records (%u lines)\n",
               loaded.image.storedBytes(), std::size_t(fileBytes), lines);
   std::printf("firmware: load %.2f ms, srec_cat to binary %.2f ms%s -> %s\n", loadMs, srecCatMs,
-              status == 0 ? "" : " (srec_cat failed)", sameData && loadMs < srecCatMs ? "goal met" : "goal NOT met");
-  std::printf("firmware: download to a bench adapter (TotalImageBlocks %ld, verified writes) %.2f ms\n", long(blocks),
-              flashMs);
-  bench::appendResult({"firmware", "load a 200 KB S-record image", loadMs, "ms", "srec_cat converting the same file",
-                       srecCatMs, "faster than the peer", sameData && loadMs < srecCatMs});
-  bench::appendResult({"firmware", "flash 200 KB to a bench adapter", flashMs, "ms", {}, {}, {}, {}});
+              status == 0 ? "" : " (srec_cat failed)", sameData && loadMs < 1.0 ? "goal (under 1 ms) met" : "goal (under 1 ms) NOT met");
+  std::printf("firmware: download to a bench adapter (TotalImageBlocks %ld, verified writes) %.2f ms; "
+              "write and fsync %zu bytes once %.2f ms\n",
+              long(blocks), flashMs, block.size(), syncMs);
+  bench::appendResult({"firmware", "S-record load of a 200 KB image", loadMs, "ms", "srec_cat to binary (a process)",
+                       status == 0 ? std::optional<double>(srecCatMs) : std::nullopt, "under 1 ms",
+                       sameData && loadMs < 1.0});
+  bench::appendResult({"firmware", "flash 200 KB to a bench adapter", flashMs, "ms", "write and fsync 200 KB once",
+                       synced ? std::optional<double>(syncMs) : std::nullopt, "within 3x the peer",
+                       synced && flashMs <= 3 * syncMs});
   return 0;
 }

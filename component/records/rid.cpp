@@ -230,13 +230,17 @@ HRESULT Rid::get_RidStringValue(BSTR* pVal) {
     return S_OK;
 }
 
-// Stores as much of the text as the record holds, in UTF-8, cut only between characters.
+// Stores as much of the text as the record holds, in UTF-8, cut only between characters. A text
+// with a NUL character is refused whole: in the record a zero byte ends its pair, so such a text
+// could not be read back as it was given.
 HRESULT Rid::put_RidStringValue(BSTR newVal) {
     AdapterSession* session = session_.get();
     if (!session) return noSession(S_FALSE);
     const std::optional<std::size_t> words = dataWordCount(length_);
     if (!words || *words < 1) return S_FALSE;
-    const std::string bytes = oleaut::toUtf8(fromBstr(newVal));
+    const std::u16string text = fromBstr(newVal);
+    if (text.find(u'\0') != std::u16string::npos) return S_FALSE;
+    const std::string bytes = oleaut::toUtf8(text);
     std::size_t count = std::min(bytes.size(), textCapacity(*words));
     // UTF-8 continuation bytes (10xxxxxx) never begin a character.
     while (count < bytes.size() && count > 0 && (BYTE(bytes[count]) & 0xC0) == 0x80) --count;

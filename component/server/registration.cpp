@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "oleaut/objbase.h"
 #include "oleaut/oleauto.h"
+#include "registry/change_batch.h"
 #include "registry/winreg.h"
 #include "server/module.h"
 
@@ -80,6 +81,8 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
     const std::string path = modulePath();
     if (path.empty()) return E_UNEXPECTED;
     const std::string libid = guidText(LIBID_DIREZOLib);
+    // Every key and value of the registration reaches the hive in one rewrite.
+    oru::registry::ChangeBatch batch;
     for (const ClassDescriptor* c : kAllClasses)
         if (!registerClass(*c, path, libid)) return REGDB_E_WRITEREGDB;
     ITypeLib* lib = typeLibrary();
@@ -87,13 +90,15 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
     const std::u16string widePath = fromAnsi(path);
     const HRESULT hr = RegisterTypeLib(lib, widePath.c_str(), nullptr);
     RegFlushKey(HKEY_CLASSES_ROOT);
+    if (batch.commit() != ERROR_SUCCESS) return REGDB_E_WRITEREGDB;
     return hr;
 }
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
     using namespace direzo;
+    oru::registry::ChangeBatch batch;
     for (const ClassDescriptor* c : kAllClasses) unregisterClass(*c);
     UnRegisterTypeLib(LIBID_DIREZOLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLcid, SYS_WIN32);
     RegFlushKey(HKEY_CLASSES_ROOT);
-    return S_OK;
+    return batch.commit() == ERROR_SUCCESS ? S_OK : REGDB_E_WRITEREGDB;
 }

@@ -354,6 +354,24 @@ TEST_F(RidsTest, StringValueStoresWhatFitsAndReadsItBack) {
     EXPECT_EQ(back2.str(), u"xyz");
 }
 
+// A text with a NUL character cannot be stored as given: it is refused and the record is untouched.
+TEST_F(RidsTest, StringValueWithANulIsRefusedWhole) {
+    open();
+    ComPtr<IRid> r = rid(kTextRecord);
+    Text before(u"keep");
+    ASSERT_EQ(r->put_RidStringValue(before.b), S_OK);
+    const std::size_t requests = adapter->requests(OID_VIREO_RECORD).size();
+    for (const std::u16string& text : {std::u16string(u"\0abc", 4), std::u16string(u"a\0bc", 4), std::u16string(u"abc\0", 4),
+                                       std::u16string(40, u'x') + u'\0'}) {
+        Text put(text);
+        EXPECT_EQ(r->put_RidStringValue(put.b), S_FALSE) << text.size();
+    }
+    EXPECT_EQ(adapter->requests(OID_VIREO_RECORD).size(), requests);  // nothing written
+    Text back;
+    EXPECT_EQ(r->get_RidStringValue(&back.b), S_OK);
+    EXPECT_EQ(back.str(), u"keep");
+}
+
 // Text is stored as UTF-8; what does not fit is cut between characters, never inside one.
 TEST_F(RidsTest, StringValueKeepsCharactersBeyondLatin1) {
     open();

@@ -1,9 +1,9 @@
 #include "firmware_objects.h"
 
-#include <atomic>
 
 #include "automation_error.h"
 #include "direzo/firmware.h"
+#include "oleaut/event_sink.h"
 #include "oleaut/ocidl.h"
 #include "oleaut/oleauto.h"
 
@@ -68,60 +68,26 @@ namespace {
 // The FlashProgress event's dispatch id in the outgoing interface.
 constexpr DISPID kFlashProgress = 1;
 
-// The sink the connection point calls: answers the event interface through IDispatch.
-class FlashProgressSink final : public IDispatch {
+// The sink the connection point calls: FlashProgress(blockcount, blocklength, blockAddress).
+class FlashProgressSink final : public oleaut::EventSink {
 public:
-    explicit FlashProgressSink(FlashProgressConnection::Handler handler) : handler_(std::move(handler)) {}
+    explicit FlashProgressSink(FlashProgressConnection::Handler handler)
+        : EventSink(_IFirmwareEvents::iid, {{kFlashProgress, u"FlashProgress"}}), handler_(std::move(handler)) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != _IFirmwareEvents::iid) return E_NOINTERFACE;
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ULONG(++refs_); }
-    ULONG Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return ULONG(left);
-    }
-    HRESULT GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (count >= 1 && names[0] && std::u16string_view(names[0]) == u"FlashProgress") {
-            ids[0] = kFlashProgress;
-            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-        }
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override {
-        if (id != kFlashProgress) return DISP_E_MEMBERNOTFOUND;
-        if (!params || params->cArgs != 3) return DISP_E_BADPARAMCOUNT;
-        if (result) VariantInit(result);
+private:
+    HRESULT onEvent(const Event&, const DISPPARAMS& params) override {
+        if (params.cArgs != 3) return DISP_E_BADPARAMCOUNT;
         qint32 v[3] = {};
         for (UINT i = 0; i < 3; ++i) {
             VARIANT out;
             VariantInit(&out);
-            if (FAILED(VariantChangeType(&out, &params->rgvarg[2 - i], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+            if (FAILED(VariantChangeType(&out, &params.rgvarg[2 - i], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
             v[i] = out.lVal;
         }
         if (handler_) handler_(v[0], v[1], v[2]);
         return S_OK;
     }
 
-private:
-    std::atomic<long> refs_{0};
     FlashProgressConnection::Handler handler_;
 };
 

@@ -1,12 +1,12 @@
 #include "event_sink.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "convert.h"
 #include "dispatch_client.h"
 #include "errors.h"
+#include "oleaut/event_sink.h"
 #include "oleaut/ocidl.h"
 #include "oleaut/oleauto.h"
 #include "text.h"
@@ -17,16 +17,18 @@ namespace {
 
 bool pythonAlive() { return Py_IsInitialized() && !_Py_IsFinalizing(); }
 
-// The sink handed to a connection point: an IDispatch that answers the event interface and turns
-// each event into a call of the Python method of the same name. Events the Python object has no
-// method for are accepted and ignored; a handler's exception is reported as unraisable (the
-// source goes on), since the event source ignores what its sinks answer. KeyboardInterrupt and
-// SystemExit stop further handlers and are raised when the call that fired the event returns.
-class EventSink final : public IDispatch {
+// The sink handed to a connection point: it answers the event interface and turns each event
+// into a call of the Python method of the same name. Events the Python object has no method for
+// are accepted and ignored; a handler's exception is reported as unraisable (the source goes on),
+// since the event source ignores what its sinks answer. KeyboardInterrupt and SystemExit stop
+// further handlers and are raised when the call that fired the event returns.
+class EventSink final : public oleaut::EventSink {
 public:
-    EventSink(const IID& iid, std::shared_ptr<const TypeMembers> events, py::object target)
-        : iid_(iid), events_(std::move(events)), target_(std::move(target)) {}
-    ~EventSink() {
+    EventSink(const IID& iid, const TypeMembers& events, py::object target)
+        : oleaut::EventSink(iid, known(events)), target_(std::move(target)) {}
+
+private:
+    ~EventSink() override {
         if (!pythonAlive()) {
             target_.release();  // the interpreter is gone: nothing left to release it to
             return;
@@ -34,72 +36,31 @@ public:
         py::gil_scoped_acquire gil;
         target_ = py::object();
     }
-    EventSink(const EventSink&) = delete;
-    EventSink& operator=(const EventSink&) = delete;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != iid_) return E_NOINTERFACE;
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ULONG(refs_.fetch_add(1) + 1); }
-    ULONG Release() override {
-        const long left = refs_.fetch_sub(1) - 1;
-        if (left == 0) delete this;
-        return ULONG(left);
+    static std::vector<Event> known(const TypeMembers& events) {
+        std::vector<Event> out;
+        for (const auto& m : events.members) out.push_back({m.id, m.name});
+        return out;
     }
 
-    HRESULT GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            ids[i] = DISPID_UNKNOWN;
-            if (i == 0)
-                for (const auto& m : events_->members)
-                    if (names[0] && sameName(m.name, names[0])) ids[0] = m.id;
-            if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-        }
-        return hr;
-    }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                   UINT*) override {
-        const MemberInfo* m = events_->findId(id);
-        if (!m) return DISP_E_MEMBERNOTFOUND;
-        if (params && params->cNamedArgs) return DISP_E_NONAMEDARGS;
-        if (result) VariantInit(result);
+    HRESULT onEvent(const Event& event, const DISPPARAMS& params) override {
         if (!pythonAlive()) return S_OK;
         py::gil_scoped_acquire gil;
         if (interruptPending()) return S_OK;  // the script is being stopped: no more handlers
         try {
-            py::object handler = py::getattr(target_, toPython(m->name), py::none());
+            py::object handler = py::getattr(target_, toPython(event.name), py::none());
             if (handler.is_none()) return S_OK;
-            const UINT n = params ? params->cArgs : 0;
+            const UINT n = params.cArgs;
             py::tuple args(n);
-            for (UINT i = 0; i < n; ++i) args[i] = fromVariant(params->rgvarg[n - 1 - i]);
+            for (UINT i = 0; i < n; ++i) args[i] = fromVariant(params.rgvarg[n - 1 - i]);
             handler(*args);
         } catch (py::error_already_set& e) {
-            if (e.matches(PyExc_Exception)) e.discard_as_unraisable(("handler of event " + toUtf8(m->name)).c_str());
+            if (e.matches(PyExc_Exception)) e.discard_as_unraisable(("handler of event " + toUtf8(event.name)).c_str());
             else keepPendingInterrupt(e);  // KeyboardInterrupt, SystemExit: raised when the call returns
         }
         return S_OK;
     }
 
-private:
-    std::atomic<long> refs_{0};
-    IID iid_;
-    std::shared_ptr<const TypeMembers> events_;
     py::object target_;
 };
 
@@ -179,7 +140,7 @@ DWORD advise(const DispatchClient& source, py::object sink) {
         PyErr_SetString(PyExc_TypeError, text.c_str());
         throw py::error_already_set();
     }
-    ComPtr<IDispatch> sinkObject(new EventSink(chosen->iid, chosen->events, std::move(sink)));
+    ComPtr<IDispatch> sinkObject(new EventSink(chosen->iid, *chosen->events, std::move(sink)));
     DWORD cookie = 0;
     const HRESULT hr = chosen->point->Advise(sinkObject.get(), &cookie);
     setLastStatus(hr);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <unordered_set>
 
 #include "data_file.h"
 #include "production_data.h"
@@ -442,14 +443,13 @@ BenchSpec parseBench(const std::string& text, const fs::path& file) {
         if (!r.has("adapters") || !r.raw("adapters").is_array() || r.raw("adapters").empty())
             r.failAt(r.at("adapters"), "expected a list of at least one adapter");
         const json& adapters = r.raw("adapters");
+        std::unordered_set<std::string> keys, services;  // in lower case
         for (std::size_t i = 0; i < adapters.size(); ++i) {
             const std::string path = "adapters[" + std::to_string(i) + "]";
             AdapterSpec a = parseAdapter(adapters[i], path);
-            for (const auto& b : bench.adapters) {
-                if (equalsNoCase(a.key, b.key)) Reader::failAt(path + ".key", "\"" + a.key + "\" is used twice");
-                if (equalsNoCase(a.service, b.service))
-                    Reader::failAt(path + ".service", "\"" + a.service + "\" is used twice");
-            }
+            if (!keys.insert(lowerCase(a.key)).second) Reader::failAt(path + ".key", "\"" + a.key + "\" is used twice");
+            if (!services.insert(lowerCase(a.service)).second)
+                Reader::failAt(path + ".service", "\"" + a.service + "\" is used twice");
             bench.adapters.push_back(std::move(a));
         }
         if (r.has("rfCable")) {

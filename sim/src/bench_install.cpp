@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gateway/gateway_registry.h"
+#include "registry/change_batch.h"
 #include "registry_key.h"
 #include "vireo/sim/bench.h"
 #include "words.h"
@@ -57,6 +58,7 @@ std::optional<std::filesystem::path> installedBench() {
 }
 
 bool uninstallBench() {
+    oru::registry::ChangeBatch batch;  // the bench's keys go in one rewrite of the hive
     const bool had = installedBench().has_value();
     for (const Installed& e : installedEntries()) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kNetworkClassKey) + "\\" + e.classKey).c_str());
@@ -64,10 +66,13 @@ bool uninstallBench() {
     }
     const LSTATUS s = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchKey);
     unregisterGateway();
-    return had || s == ERROR_SUCCESS;
+    const LSTATUS stored = batch.commit();
+    return (had || s == ERROR_SUCCESS) && stored == ERROR_SUCCESS;
 }
 
 void installBench(const BenchSpec& bench) {
+    // The whole installation (or, when it fails, its removal) reaches the hive in one rewrite.
+    oru::registry::ChangeBatch batch;
     // Entries of the bench being replaced may be reused; anything else must not be overwritten.
     std::vector<Installed> ours = installedEntries();
     auto isOurs = [&](const std::string& classKey, const std::string& service) {
@@ -117,6 +122,7 @@ void installBench(const BenchSpec& bench) {
         }
         check(root.setText("BenchFile", bench.file.string()), "cannot record the bench file");
         registerGateway(bench);
+        check(batch.commit(), "cannot write the registry");
     } catch (const BenchError&) {
         uninstallBench();
         throw;

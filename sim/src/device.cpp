@@ -167,6 +167,8 @@ NDIS_STATUS Device::Parts::dispatch(ndis::Request& r) {
     case OID_VIREO_UNBLOCK_PROTOCOLS:
         if (NDIS_STATUS s = expect(r, NdisRequestSetInformation, 0)) return s;
         controller.state().protocolsBlocked = r.oid == OID_VIREO_BLOCK_PROTOCOLS;
+        // Unblocking ends a download (one that failed; a good one ends with the card reset).
+        if (r.oid == OID_VIREO_UNBLOCK_PROTOCOLS) memory.commit();
         return NDIS_STATUS_SUCCESS;
     case OID_VIREO_TALLIES: {
         if (NDIS_STATUS s = expect(r, NdisRequestQueryInformation, kTallyInfoBytes)) return s;
@@ -258,6 +260,7 @@ NDIS_STATUS Device::Parts::memoryTransfer(ndis::Request& r, bool write) {
 
 void Device::Parts::cardReset() {
     const unsigned resets = controller.state().cardResets + 1;
+    memory.commit();  // what was flashed is committed before the controller boots from it
     powerOn();
     controller.state().cardResets = resets;
 }
@@ -323,6 +326,7 @@ std::size_t Device::firmwarePagesInUse() const {
 
 void Device::powerCycle() {
     std::lock_guard lock(mutex_);
+    parts_->memory.commit();
     parts_->powerOn();
 }
 

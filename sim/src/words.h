@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,13 @@ inline std::vector<WORD> packText(std::string_view text, std::size_t words) {
 }
 
 // Names that compare without regard to (ASCII) case, as registry names do.
+// The text in lower case: equal for two texts exactly when equalsNoCase holds.
+inline std::string lowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
 inline bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "production_data.h"
@@ -141,4 +143,37 @@ TEST(Memory, ProcessesSharingAnAdapterSeeEachOthersWrites) {
     const auto area = first->productionArea();
     EXPECT_EQ((std::vector<BYTE>{area[4], area[6], area[8]}), (std::vector<BYTE>{0xAB, 0xCD, 0xEF}));
     EXPECT_EQ(first->memory(kFirmwareBase, 1), std::vector<BYTE>{0x42});
+}
+
+TEST(Memory, FirmwareWritesChangeTheStoreInPlaceAndSurviveATornEnd) {
+    TestBench bench;
+    auto d = bench.device("0001");
+    enableMemory(*d);
+    ASSERT_EQ(writeMemory(*d, kFirmwareBase + 0x10, {1, 2, 3}).status, NDIS_STATUS_SUCCESS);
+    const auto store = d->stateDir() / "firmware-store.bin";
+    const auto inode = [&] {
+        struct stat s {};
+        ::stat(store.c_str(), &s);
+        return s.st_ino;
+    };
+    const auto first = inode();
+    ASSERT_EQ(writeMemory(*d, kFirmwareBase + 0x11, {7}).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(inode(), first);  // programmed in place, not replaced
+    EXPECT_EQ(std::filesystem::file_size(store), 4u + 4096u);
+
+    // A process killed while adding a page leaves a record cut short at the end of the file.
+    forgetDevices();
+    std::ofstream(store, std::ios::binary | std::ios::app) << std::string(1000, '\x42');
+    ::testing::internal::CaptureStderr();
+    d = bench.device("0001");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(d->memory(kFirmwareBase + 0x10, 3), (std::vector<BYTE>{1, 7, 3}));
+    EXPECT_EQ(d->firmwarePagesInUse(), 1u);
+    enableMemory(*d);
+    ASSERT_EQ(writeMemory(*d, kFirmwareBase + 0x5000, {9}).status, NDIS_STATUS_SUCCESS);
+    forgetDevices();
+    d = bench.device("0001");
+    EXPECT_EQ(d->memory(kFirmwareBase + 0x5000, 2), (std::vector<BYTE>{9, 0xFF}));
+    EXPECT_EQ(d->memory(kFirmwareBase + 0x10, 3), (std::vector<BYTE>{1, 7, 3}));
+    EXPECT_EQ(std::filesystem::file_size(store), 2 * (4u + 4096u));
 }

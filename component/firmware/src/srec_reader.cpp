@@ -1,7 +1,9 @@
 #include "firmware/srec_reader.h"
 
 #include <array>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,19 @@ class LineReader {
 
   // One read: false when it meets the end of the file without a character.
   bool Read(std::string& line) {
+    // The common case, a whole line of at most one piece in the buffer, is taken in one go.
+    if (pos_ < len_) {
+      const char* start = buffer_.data() + pos_;
+      const auto* end = static_cast<const char*>(std::memchr(start, '\n', std::min(len_ - pos_, kLinePiece + 1)));
+      const std::size_t n = end ? static_cast<std::size_t>(end - start) : 0;
+      const std::size_t kept = n && start[n - 1] == '\r' ? n - 1 : n;
+      // A line of a whole piece or more is read as below, which ends the piece before its feed.
+      if (end && kept < kLinePiece) {
+        line.assign(start, kept);
+        pos_ += n + 1;
+        return true;
+      }
+    }
     line.clear();
     while (line.size() < kLinePiece) {
       const int c = Get();

@@ -148,3 +148,17 @@ HRESULT CoCreateInstanceEx(REFCLSID clsid, IUnknown* punkOuter, DWORD dwClsCtx, 
 }
 
 void CoFreeUnusedLibraries() { freeUnusedLibraries(); }
+
+// A class id given as text: the braced GUID form, or a ProgID.
+HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
+    if (!pclsid) return E_INVALIDARG;
+    if (!lpsz) {  // no text: the null class id
+        *pclsid = GUID_NULL;
+        return S_OK;
+    }
+    if (lpsz[0] != u'{') return CLSIDFromProgID(lpsz, pclsid);  // a ProgID names a class too
+    const std::optional<GUID> g = parseGuid(lpsz);
+    if (!g) return CO_E_CLASSSTRING;
+    *pclsid = *g;
+    return S_OK;
+}

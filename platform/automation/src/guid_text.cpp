@@ -1,11 +1,10 @@
-// GUID text and task memory.
+// GUID text: the registry form of a GUID, written and parsed. Below activation, which reads
+// class ids from the registry in this form.
 #include "guid_text.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "oleaut/objbase.h"
-#include "text.h"
 
 namespace oleaut::detail {
 
@@ -63,20 +62,3 @@ int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
     lpsz[text.size()] = 0;
     return int(text.size() + 1);
 }
-
-HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
-    if (!pclsid) return E_INVALIDARG;
-    if (!lpsz) {  // no text: the null class id
-        *pclsid = GUID_NULL;
-        return S_OK;
-    }
-    if (lpsz[0] != u'{') return CLSIDFromProgID(lpsz, pclsid);  // a ProgID names a class too
-    const std::optional<GUID> g = parseGuid(lpsz);
-    if (!g) return CO_E_CLASSSTRING;
-    *pclsid = *g;
-    return S_OK;
-}
-
-void* CoTaskMemAlloc(std::size_t cb) { return std::malloc(cb ? cb : 1); }
-
-void CoTaskMemFree(void* pv) { std::free(pv); }

@@ -1,33 +1,14 @@
 // SAFEARRAY: one-dimensional arrays with a lower bound, owning their elements (texts, interface
 // references and variants are released with the array).
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "variant_values.h"
+#include "value_ownership.h"
 
 using namespace oleaut::detail;
 
 namespace {
 
 constexpr ULONG kMaxLocks = 0xFFFF;
-
-USHORT featuresFor(VARTYPE vt) {
-    USHORT f = FADF_HAVEVARTYPE;
-    if (vt == VT_BSTR) f |= FADF_BSTR;
-    if (vt == VT_UNKNOWN) f |= FADF_UNKNOWN;
-    if (vt == VT_DISPATCH) f |= FADF_DISPATCH;
-    if (vt == VT_VARIANT) f |= FADF_VARIANT;
-    return f;
-}
-
-bool isElementType(VARTYPE vt) { return (vt & ~VT_TYPEMASK) == 0 && valueSize(vt) != 0; }
-
-bool isArray(const SAFEARRAY* psa) { return psa && psa->cDims == 1; }
-
-void* elementAt(SAFEARRAY* psa, ULONG position) {
-    return static_cast<unsigned char*>(psa->pvData) + std::size_t(position) * psa->cbElements;
-}
 
 // The position of index in the array, or DISP_E_BADINDEX.
 HRESULT positionOf(const SAFEARRAY* psa, const LONG* indices, ULONG& position) {
@@ -38,77 +19,11 @@ HRESULT positionOf(const SAFEARRAY* psa, const LONG* indices, ULONG& position) {
     return S_OK;
 }
 
-void releaseElement(VARTYPE vt, void* element) {
-    switch (vt) {
-    case VT_BSTR: {
-        BSTR b;
-        std::memcpy(&b, element, sizeof b);
-        SysFreeString(b);
-        break;
-    }
-    case VT_DISPATCH:
-    case VT_UNKNOWN: {
-        IUnknown* p;
-        std::memcpy(&p, element, sizeof p);
-        if (p) p->Release();
-        break;
-    }
-    case VT_VARIANT:
-        VariantClear(static_cast<VARIANT*>(element));
-        break;
-    default:
-        break;
-    }
-    std::memset(element, 0, valueSize(vt));
-}
-
-// Copies one element's value (in its stored form) into dest, which holds nothing.
-HRESULT copyElement(VARTYPE vt, const void* src, void* dest) {
-    switch (vt) {
-    case VT_BSTR: {
-        BSTR b;
-        std::memcpy(&b, src, sizeof b);
-        BSTR copy = nullptr;
-        if (b && !(copy = SysAllocStringByteLen(reinterpret_cast<const char*>(b), SysStringByteLen(b))))
-            return E_OUTOFMEMORY;
-        std::memcpy(dest, &copy, sizeof copy);
-        return S_OK;
-    }
-    case VT_DISPATCH:
-    case VT_UNKNOWN: {
-        IUnknown* p;
-        std::memcpy(&p, src, sizeof p);
-        if (p) p->AddRef();
-        std::memcpy(dest, &p, sizeof p);
-        return S_OK;
-    }
-    case VT_VARIANT:
-        return copyVariant(*static_cast<const VARIANT*>(src), *static_cast<VARIANT*>(dest));
-    default:
-        std::memcpy(dest, src, valueSize(vt));
-        return S_OK;
-    }
-}
-
 }  // namespace
 
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
-    if (cDims != 1 || !rgsabound || !isElementType(vt)) return nullptr;
-    auto* psa = new (std::nothrow) SAFEARRAY{};
-    if (!psa) return nullptr;
-    psa->cDims = 1;
-    psa->fFeatures = featuresFor(vt);
-    psa->cbElements = ULONG(valueSize(vt));
-    psa->vt = vt;
-    psa->rgsabound[0] = rgsabound[0];
-    if (rgsabound[0].cElements > 0) {
-        psa->pvData = std::calloc(rgsabound[0].cElements, psa->cbElements);
-        if (!psa->pvData) {
-            delete psa;
-            return nullptr;
-        }
-    }
-    return psa;
+    if (cDims != 1 || !rgsabound) return nullptr;
+    return createArray(vt, rgsabound[0]);
 }
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
@@ -116,32 +31,9 @@ SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
     return SafeArrayCreate(vt, 1, &bound);
 }
 
-HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
-    if (!psa) return S_OK;
-    if (!isArray(psa)) return E_INVALIDARG;
-    if (psa->cLocks > 0) return DISP_E_ARRAYISLOCKED;
-    for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) releaseElement(psa->vt, elementAt(psa, i));
-    std::free(psa->pvData);
-    delete psa;
-    return S_OK;
-}
+HRESULT SafeArrayDestroy(SAFEARRAY* psa) { return destroyArray(psa); }
 
-HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
-    if (!ppsaOut) return E_INVALIDARG;
-    *ppsaOut = nullptr;
-    if (!psa) return S_OK;
-    if (!isArray(psa)) return E_INVALIDARG;
-    SAFEARRAY* copy = SafeArrayCreate(psa->vt, 1, psa->rgsabound);
-    if (!copy) return E_OUTOFMEMORY;
-    for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) {
-        if (const HRESULT hr = copyElement(psa->vt, elementAt(psa, i), elementAt(copy, i)); FAILED(hr)) {
-            SafeArrayDestroy(copy);
-            return hr;
-        }
-    }
-    *ppsaOut = copy;
-    return S_OK;
-}
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) { return copyArray(psa, ppsaOut); }
 
 UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "guid_text.h"
+#include "registry/change_batch.h"
 #include "registry/winreg.h"
 
 namespace oleaut {
@@ -36,6 +37,7 @@ std::string modulePathOf(const void* address) {
 HRESULT registerInprocClass(const InprocClass& c, const std::string& modulePath) {
     const std::string clsid = detail::guidText(c.clsid);
     const std::string classKey = "CLSID\\" + clsid;
+    oru::registry::ChangeBatch batch;
     const bool ok = setValue(c.versionedProgId, "", c.displayName) && setValue(c.versionedProgId + "\\CLSID", "", clsid) &&
                     setValue(c.progId, "", c.displayName) && setValue(c.progId + "\\CLSID", "", clsid) &&
                     setValue(c.progId + "\\CurVer", "", c.versionedProgId) && setValue(classKey, "", c.displayName) &&
@@ -46,10 +48,11 @@ HRESULT registerInprocClass(const InprocClass& c, const std::string& modulePath)
                     setValue(classKey + "\\InprocServer32", "ThreadingModel", "Apartment") &&
                     (c.typeLibId.empty() || setValue(classKey + "\\TypeLib", "", c.typeLibId));
     RegFlushKey(HKEY_CLASSES_ROOT);
-    return ok ? S_OK : REGDB_E_WRITEREGDB;
+    return batch.commit() == ERROR_SUCCESS && ok ? S_OK : REGDB_E_WRITEREGDB;
 }
 
 void unregisterInprocClass(const InprocClass& c) {
+    oru::registry::ChangeBatch batch;
     RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + detail::guidText(c.clsid)).c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, c.versionedProgId.c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, c.progId.c_str());

@@ -15,6 +15,7 @@
 #include "guid_text.h"
 #include "oleaut/comptr.h"
 #include "oleaut/oleauto.h"
+#include "registry/change_batch.h"
 #include "registry_key.h"
 #include "text.h"
 
@@ -101,11 +102,12 @@ HRESULT RegisterTypeLib(ITypeLib* ptlib, const OLECHAR* szFullPath, const OLECHA
     const std::string libid = guidText(lib.guid);
     const std::string version = versionText(lib.wMajorVerNum, lib.wMinorVerNum);
     const std::string key = "TypeLib\\" + libid + "\\" + version;
+    oru::registry::ChangeBatch batch;
     const bool written = setText(key, "", description) &&
                          setText(key + "\\" + hex(lib.lcid) + "\\" + platformKey(lib.syskind), "", path) &&
                          setText(key + "\\FLAGS", "", std::to_string(lib.wLibFlags)) &&
                          setText(key + "\\HELPDIR", "", helpDir) && registerInterfaces(ptlib, libid, version);
-    return written ? S_OK : TYPE_E_REGISTRYACCESS;
+    return batch.commit() == ERROR_SUCCESS && written ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
 HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid, SYSKIND syskind) {
@@ -114,6 +116,7 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
     const std::string libKey = "TypeLib\\" + libid;
     const std::string versionKey = libKey + "\\" + version;
     const std::string localeKey = versionKey + "\\" + hex(lcid);
+    oru::registry::ChangeBatch batch;
     LSTATUS status = ERROR_SUCCESS;
     if (!RegistryKey::open(HKEY_CLASSES_ROOT, localeKey + "\\" + platformKey(syskind), &status))
         return status == ERROR_FILE_NOT_FOUND ? TYPE_E_LIBNOTREGISTERED : TYPE_E_REGISTRYACCESS;

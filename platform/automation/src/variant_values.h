@@ -1,19 +1,13 @@
-// What the variant and safe-array code shares: value sizes, type checks and deep copies.
+// What the variant code offers the rest of the runtime: value types, deep copies and replacing a
+// variant's value.
 #pragma once
 
 #include <cstddef>
 
-#include "oleaut/oleauto.h"
+#include "value_ownership.h"
 
 namespace oleaut::detail {
 
-// Size in bytes of one value of the base type vt; 0 for types that hold no storable value.
-std::size_t valueSize(VARTYPE vt);
-// vt is a type a VARIANT may carry here (with the VT_ARRAY and VT_BYREF flags).
-bool isValidVarType(VARTYPE vt);
-// Deep copy of src into out, which holds nothing yet: texts duplicated, interfaces counted,
-// arrays copied. A by-reference source is copied as the reference.
-HRESULT copyVariant(const VARIANT& src, VARIANT& out);
 // Deep copy of the value src stands for: by-reference sources are followed (one level, or two
 // through VT_BYREF | VT_VARIANT).
 HRESULT copyDereferenced(const VARIANT& src, VARIANT& out);

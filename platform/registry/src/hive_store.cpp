@@ -14,6 +14,7 @@
 #include <string>
 
 #include "hive_text.h"
+#include "registry/change_batch.h"
 
 namespace oru::registry {
 
@@ -59,6 +60,8 @@ std::optional<std::string> readFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(std::size_t(st.st_size));
     char buf[65536];
     while (true) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -95,20 +98,21 @@ void syncDirectory(const fs::path& path) {
 
 // Writes `text` to a new file beside `path` and renames it over `path`: readers see the old hive
 // or the new one, never a part. Like the platform's registry, a change reaches the disk lazily;
-// RegFlushKey (flushHive) forces it.
-bool replaceFile(const fs::path& path, const std::string& text) {
+// RegFlushKey (flushHive, or `durable` for a batch that called it) forces it.
+bool replaceFile(const fs::path& path, const std::string& text, bool durable) {
     std::string tmp = path.string() + ".XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
-    const bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text);
+    const bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && (!durable || ::fsync(fd) == 0);
     if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
     }
+    if (durable) syncDirectory(path);
     return true;
 }
 
-// The last hive parsed, by file and content, so unchanged files are not parsed again.
+// The last hive parsed or written, by file and content, so unchanged files are not parsed again.
 struct Cache {
     std::mutex mutex;
     fs::path path;
@@ -121,14 +125,15 @@ Cache& cache() {
     return c;
 }
 
-// Parses `text` (or takes it from the cache); reports a syntax error once per content.
+// The hive `text` holds, taken from the cache when it is the text last seen; null when it does not
+// parse (reported once per content). The hive is made mutable so that a batch may take it over.
 std::shared_ptr<const Hive> parsed(const fs::path& path, std::string text) {
     Cache& c = cache();
     std::lock_guard lock(c.mutex);
     if (c.valid && c.path == path && c.text == text) return c.hive;
     std::shared_ptr<const Hive> hive;
     try {
-        hive = std::make_shared<const Hive>(parseHive(text));
+        hive = std::make_shared<Hive>(parseHive(text));
     } catch (const HiveSyntaxError& e) {
         std::cerr << "registry: " << path.string() << ":" << e.line << ": " << e.what()
                   << " (the hive is left as it is; every registry call fails until it is repaired)\n";
@@ -149,9 +154,117 @@ void remember(const fs::path& path, std::string text, std::shared_ptr<const Hive
     c.hive = std::move(hive);
 }
 
+// Takes the hive of `text` for changing in place: the cache lets go of it (it would no longer
+// match its text), and it is copied only when a reader elsewhere still holds it.
+std::shared_ptr<Hive> takeOver(const fs::path& path, std::string text) {
+    std::shared_ptr<const Hive> hive = parsed(path, std::move(text));
+    if (!hive) return nullptr;
+    {
+        Cache& c = cache();
+        std::lock_guard lock(c.mutex);
+        if (c.hive == hive) {
+            c.valid = false;
+            c.hive.reset();
+        }
+    }
+    if (hive.use_count() == 1) return std::const_pointer_cast<Hive>(hive);
+    return std::make_shared<Hive>(*hive);
+}
+
+// The batch the calling thread is in (depth 0: none). It holds the write lock from its start
+// to its end, and the hive that its calls read and change.
+struct Batch {
+    int depth = 0;
+    LSTATUS status = ERROR_SUCCESS;  // ERROR_BADDB or ERROR_CANTWRITE when it cannot be stored
+    fs::path path;
+    std::unique_ptr<FileLock> lock;
+    std::string text;                // the file as it was at the start
+    std::shared_ptr<Hive> hive;
+    bool changed = false;
+    bool flush = false;              // RegFlushKey was called inside: the new file goes to the disk
+};
+thread_local Batch batch;
+
+void beginBatch() {
+    if (batch.depth++ > 0) return;
+    batch.status = ERROR_SUCCESS;
+    batch.path = hivePath();
+    batch.changed = batch.flush = false;
+    std::error_code ec;
+    if (!batch.path.parent_path().empty()) fs::create_directories(batch.path.parent_path(), ec);
+    batch.lock = std::make_unique<FileLock>(batch.path, LOCK_EX);
+    if (!batch.lock->held()) {
+        batch.status = ERROR_CANTWRITE;
+        return;
+    }
+    std::optional<std::string> text = readFile(batch.path);
+    if (!text) {
+        batch.status = ERROR_BADDB;
+        return;
+    }
+    batch.text = *text;
+    if (text->empty() && !fs::exists(batch.path, ec))
+        batch.hive = std::make_shared<Hive>();
+    else
+        batch.hive = takeOver(batch.path, std::move(*text));
+    if (!batch.hive) batch.status = ERROR_BADDB;
+}
+
+// Writes the batch's hive when it changed; the old file stays unless the new one reads back as
+// exactly this hive.
+LSTATUS store() {
+    std::string out = formatHive(*batch.hive);
+    if (out == batch.text) {
+        remember(batch.path, std::move(out), std::move(batch.hive));
+        return ERROR_SUCCESS;
+    }
+    try {
+        if (!(parseHive(out) == *batch.hive)) return ERROR_CANTWRITE;
+    } catch (const HiveSyntaxError&) {
+        return ERROR_CANTWRITE;
+    }
+    if (!replaceFile(batch.path, out, batch.flush)) return ERROR_CANTWRITE;
+    remember(batch.path, std::move(out), std::move(batch.hive));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS endBatch() {
+    if (--batch.depth > 0) return ERROR_SUCCESS;
+    LSTATUS status = batch.status;
+    if (status == ERROR_SUCCESS && batch.changed) {
+        try {
+            status = store();
+        } catch (const std::bad_alloc&) {
+            status = ERROR_OUTOFMEMORY;
+        }
+    } else if (status == ERROR_SUCCESS) {
+        remember(batch.path, std::move(batch.text), std::move(batch.hive));
+    }
+    batch.hive.reset();
+    batch.text.clear();
+    batch.lock.reset();
+    return status;
+}
+
 }  // namespace
 
+ChangeBatch::ChangeBatch() { beginBatch(); }
+
+ChangeBatch::~ChangeBatch() { commit(); }
+
+LSTATUS ChangeBatch::commit() {
+    if (!ended_) {
+        ended_ = true;
+        status_ = endBatch();
+    }
+    return status_;
+}
+
 LSTATUS readHive(std::shared_ptr<const Hive>& hive) {
+    if (batch.depth > 0) {
+        hive = batch.hive;
+        return batch.status;
+    }
     const fs::path path = hivePath();
     std::error_code ec;
     if (!fs::exists(path, ec)) {
@@ -169,33 +282,26 @@ LSTATUS readHive(std::shared_ptr<const Hive>& hive) {
 }
 
 LSTATUS changeHive(const std::function<LSTATUS(Hive&)>& change) {
-    const fs::path path = hivePath();
-    std::error_code ec;
-    if (!path.parent_path().empty()) fs::create_directories(path.parent_path(), ec);
-    FileLock lock(path, LOCK_EX);
-    if (!lock.held()) return ERROR_CANTWRITE;
-    std::optional<std::string> text = readFile(path);
-    if (!text) return ERROR_BADDB;
-    const bool existed = !text->empty() || fs::exists(path, ec);
-    std::shared_ptr<const Hive> current = text->empty() && !existed ? std::make_shared<const Hive>()
-                                                                    : parsed(path, std::move(*text));
-    if (!current) return ERROR_BADDB;
-    auto next = std::make_shared<Hive>(*current);
-    const LSTATUS status = change(*next);
-    if (status != ERROR_SUCCESS || *next == *current) return status;
-    std::string out = formatHive(*next);
-    // The file must give back exactly this hive; otherwise the old file stays.
+    ChangeBatch own;
+    if (batch.status != ERROR_SUCCESS) return batch.status;
+    LSTATUS status;
     try {
-        if (!(parseHive(out) == *next)) return ERROR_CANTWRITE;
-    } catch (const HiveSyntaxError&) {
-        return ERROR_CANTWRITE;
+        status = change(*batch.hive);
+    } catch (...) {
+        // A change cut short may have left the hive half changed: the batch stores nothing.
+        batch.status = ERROR_CANTWRITE;
+        throw;
     }
-    if (!replaceFile(path, out)) return ERROR_CANTWRITE;
-    remember(path, std::move(out), std::move(next));
-    return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    batch.changed = true;
+    return own.commit();
 }
 
 LSTATUS flushHive() {
+    if (batch.depth > 0) {
+        batch.flush = true;
+        return batch.status;
+    }
     const fs::path path = hivePath();
     std::error_code ec;
     if (!fs::exists(path, ec)) return ERROR_SUCCESS;

@@ -58,34 +58,52 @@ private:
         return true;
     }
 
+    // Sections come parents first, so most share a leading part of their path with the one
+    // before: that part is taken from the previous section instead of being looked up again.
     Key& section(std::string_view line) {
         if (line.back() != ']' || line.size() < 3) fail("a section header must be [path]");
         const std::string_view path = line.substr(1, line.size() - 2);
         if (path.front() == '-') fail("key deletions ([-...]) do not belong in a hive");
         const std::size_t slash = path.find('\\');
         const std::string_view rootText = path.substr(0, slash);
-        Key* key = nullptr;
+        std::size_t root = kRootCount;
         for (std::size_t i = 0; i < kRootCount; ++i)
-            if (sameName(rootText, rootName(Root(i)))) key = &hive_.roots[i];
-        if (!key) fail("unknown root key \"" + std::string(rootText) + "\"");
-        std::vector<std::string> names;
-        if (slash != path.npos && !splitPath(path.substr(slash + 1), names)) fail("malformed key path");
-        for (const auto& n : names) key = &key->subkey(n);
-        return *key;
+            if (sameName(rootText, rootName(Root(i)))) root = i;
+        if (root == kRootCount) fail("unknown root key \"" + std::string(rootText) + "\"");
+        if (slash != path.npos && !splitPath(path.substr(slash + 1), names_)) fail("malformed key path");
+        if (slash == path.npos) names_.clear();
+        if (root != trailRoot_) {
+            trailRoot_ = root;
+            trail_.assign(1, &hive_.roots[root]);
+            trailNames_.clear();
+        }
+        std::size_t shared = 0;
+        while (shared < names_.size() && shared < trailNames_.size() && sameName(names_[shared], trailNames_[shared]))
+            ++shared;
+        // Adding a subkey may move its siblings, so the trail is cut back before anything is added.
+        trail_.resize(shared + 1);
+        trailNames_.resize(shared);
+        for (std::size_t i = shared; i < names_.size(); ++i) {
+            trail_.push_back(&trail_.back()->subkey(names_[i]));
+            trailNames_.push_back(names_[i]);
+        }
+        return *trail_.back();
     }
 
     // A quoted text starting at s[0] == '"'; consumes through the closing quote.
     std::string quoted(std::string_view& s) {
         std::string out;
         std::size_t i = 1;
-        for (; i < s.size() && s[i] != '"'; ++i) {
-            if (s[i] == '\\') {
-                if (++i >= s.size()) break;
-                if (s[i] != '\\' && s[i] != '"') fail(std::string("unknown escape \\") + s[i]);
-            }
-            out += s[i];
+        while (true) {
+            const std::size_t special = s.find_first_of("\\\"", i);
+            if (special == s.npos) fail("a text without its closing quote");
+            out.append(s.substr(i, special - i));
+            i = special;
+            if (s[i] == '"') break;
+            if (++i >= s.size()) fail("a text without its closing quote");
+            if (s[i] != '\\' && s[i] != '"') fail(std::string("unknown escape \\") + s[i]);
+            out += s[i++];
         }
-        if (i >= s.size()) fail("a text without its closing quote");
         s.remove_prefix(i + 1);
         return out;
     }
@@ -173,6 +191,11 @@ private:
     std::size_t pos_ = 0;
     int lineNo_ = 0;
     Hive hive_;
+    std::vector<std::string_view> names_;  // views into the text, which outlives the parse
+    // The keys of the previous section's path, from its root down, and their names.
+    std::size_t trailRoot_ = kRootCount;
+    std::vector<Key*> trail_;
+    std::vector<std::string_view> trailNames_;
 };
 
 std::string quote(std::string_view s) {
@@ -210,11 +233,14 @@ void formatHex(std::string& out, std::size_t prefixLen, const std::vector<BYTE>&
     }
 }
 
-void formatKey(std::string& out, const Key& key, const std::string& path) {
-    out += '[' + path + "]\n";
+void formatKey(std::string& out, const Key& key, std::string& path) {
+    out += '[';
+    out += path;
+    out += "]\n";
+    std::string line;
     for (const Value& v : key.values) {
-        const std::string name = v.name.empty() ? "@" : quote(v.name);
-        std::string line = name + '=';
+        line = v.name.empty() ? "@" : quote(v.name);
+        line += '=';
         if (plainText(v)) {
             line += quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
         } else if (v.type == REG_DWORD && v.data.size() == 4) {
@@ -232,10 +258,17 @@ void formatKey(std::string& out, const Key& key, const std::string& path) {
             }
             formatHex(line, line.size(), v.data);
         }
-        out += line + '\n';
+        out += line;
+        out += '\n';
     }
     out += '\n';
-    for (const Key& sub : key.subkeys) formatKey(out, sub, path + '\\' + sub.name);
+    for (const Key& sub : key.subkeys()) {
+        const std::size_t length = path.size();
+        path += '\\';
+        path += sub.name;
+        formatKey(out, sub, path);
+        path.resize(length);
+    }
 }
 
 }  // namespace
@@ -246,8 +279,9 @@ std::string formatHive(const Hive& hive) {
     std::string out(kHeader);
     out += "\n\n";
     for (const Key& root : hive.roots) {
-        if (root.subkeys.empty() && root.values.empty()) continue;
-        formatKey(out, root, root.name);
+        if (root.subkeys().empty() && root.values.empty()) continue;
+        std::string path = root.name;
+        formatKey(out, root, path);
     }
     return out;
 }

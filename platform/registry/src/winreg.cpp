@@ -183,8 +183,8 @@ LSTATUS RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*,
         std::shared_ptr<const Hive> hive;
         const Key* k = nullptr;
         if (LSTATUS s = readKey(key, KEY_ENUMERATE_SUB_KEYS, hive, k)) return s;
-        if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        if (LSTATUS st = copyName(k->subkeys[index].name, name, nameLen)) return st;
+        if (index >= k->subkeys().size()) return ERROR_NO_MORE_ITEMS;
+        if (LSTATUS st = copyName(k->subkeys()[index].name, name, nameLen)) return st;
         if (keyClass && classLen && *classLen > 0) keyClass[0] = '\0';
         if (classLen) *classLen = 0;
         if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
@@ -249,14 +249,14 @@ LSTATUS deleteKey(HKEY key, const char* subKey, bool withContents) {
         if (names.empty()) {
             if (!withContents) return ERROR_ACCESS_DENIED;  // a key cannot delete itself
             parent->values.clear();
-            parent->subkeys.clear();
+            parent->clearSubkeys();
             return ERROR_SUCCESS;
         }
         for (std::size_t i = 0; i + 1 < names.size(); ++i)
             if (!(parent = parent->findSubkey(names[i]))) return ERROR_FILE_NOT_FOUND;
         const Key* victim = parent->findSubkey(names.back());
         if (!victim) return ERROR_FILE_NOT_FOUND;
-        if (!withContents && !victim->subkeys.empty()) return ERROR_ACCESS_DENIED;
+        if (!withContents && !victim->subkeys().empty()) return ERROR_ACCESS_DENIED;
         parent->eraseSubkey(names.back());
         return ERROR_SUCCESS;
     });

@@ -36,8 +36,8 @@ TEST(HiveText, ReadsEveryValueForm) {
     EXPECT_EQ(k->findValue("Blob")->data, (std::vector<BYTE>{1, 0xff, 2}));
     EXPECT_EQ(k->findValue("Blob")->type, REG_BINARY);
     EXPECT_EQ(k->findValue("Multi")->type, REG_MULTI_SZ);
-    ASSERT_EQ(k->subkeys.size(), 1u);
-    EXPECT_EQ(k->subkeys[0].name, "Sub");
+    ASSERT_EQ(k->subkeys().size(), 1u);
+    EXPECT_EQ(k->subkeys()[0].name, "Sub");
 }
 
 TEST(HiveText, FormatThenParseGivesTheSameHive) {

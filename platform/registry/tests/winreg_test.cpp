@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "registry/change_batch.h"
 #include "registry/winreg.h"
 
 namespace fs = std::filesystem;
@@ -234,4 +236,103 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
         EXPECT_EQ(count, 15u) << key;
         RegCloseKey(k);
     }
+}
+
+TEST_F(Registry, ManySiblingsAreFoundWithoutRegardToCaseAndKeepTheirOrder) {
+    // Enough siblings that lookups go through the key's name index, across deletes and a reload.
+    std::vector<std::string> expected;
+    for (int i = 0; i < 40; ++i) {
+        expected.push_back("Class" + std::to_string(i));
+        RegCloseKey(create(("Many\\" + expected.back()).c_str()));
+    }
+    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "MANY\\class3"), ERROR_SUCCESS);
+    expected.erase(expected.begin() + 3);
+    auto opens = [](const char* path) {
+        HKEY k = nullptr;
+        const LSTATUS s = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &k);
+        RegCloseKey(k);
+        return s;
+    };
+    EXPECT_EQ(opens("many\\class39"), ERROR_SUCCESS);
+    EXPECT_EQ(opens("many\\class3"), ERROR_FILE_NOT_FOUND);
+    // A second section for an existing key, spelt differently, adds to that key.
+    std::string text = readText(hive);
+    text += "[HKEY_LOCAL_MACHINE\\many\\CLASS39]\n\"v\"=dword:00000007\n";
+    writeHive(text);
+    for (const char* name : {"many\\class39", "MANY\\CLASS10", "Many\\Class0"}) EXPECT_EQ(opens(name), ERROR_SUCCESS) << name;
+    EXPECT_EQ(opens("Many\\Class3"), ERROR_FILE_NOT_FOUND);
+    HKEY many = create("Many", KEY_READ);
+    std::vector<std::string> names;
+    char name[16];
+    DWORD len = sizeof name;
+    for (DWORD i = 0; RegEnumKeyExA(many, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, len = sizeof name)
+        names.emplace_back(name, len);
+    EXPECT_EQ(names, expected);
+    RegCloseKey(many);
+    HKEY last = create("Many\\Class39", KEY_READ);
+    DWORD v = 0, size = sizeof v;
+    EXPECT_EQ(RegQueryValueExA(last, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
+    EXPECT_EQ(v, 7u);
+    RegCloseKey(last);
+}
+
+TEST_F(Registry, ABatchIsWrittenOnceWhenItEnds) {
+    RegCloseKey(create("Before"));
+    const std::string before = readText(hive);
+    {
+        oru::registry::ChangeBatch outer;
+        {
+            oru::registry::ChangeBatch inner;
+            HKEY k = create("Batch\\Inner");
+            const DWORD one = 1;
+            ASSERT_EQ(RegSetValueExA(k, "one", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
+            RegCloseKey(k);
+            EXPECT_EQ(inner.commit(), ERROR_SUCCESS);
+        }
+        // The thread sees its changes; the file does not have them yet.
+        HKEY k = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "batch\\inner", 0, KEY_READ, &k), ERROR_SUCCESS);
+        RegCloseKey(k);
+        EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Before"), ERROR_SUCCESS);
+        EXPECT_EQ(RegFlushKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+        EXPECT_EQ(readText(hive), before);
+        EXPECT_EQ(outer.commit(), ERROR_SUCCESS);
+        EXPECT_EQ(outer.commit(), ERROR_SUCCESS);
+    }
+    const std::string after = readText(hive);
+    EXPECT_NE(after.find("[HKEY_LOCAL_MACHINE\\Batch\\Inner]\n\"one\"=dword:00000001\n"), std::string::npos) << after;
+    EXPECT_EQ(after.find("Before"), std::string::npos) << after;
+}
+
+TEST_F(Registry, AnotherWriterWaitsForTheBatchAndLosesNothing) {
+    std::thread other;
+    {
+        oru::registry::ChangeBatch batch;
+        RegCloseKey(create("Mine"));
+        other = std::thread([this] { RegCloseKey(create("Theirs")); });
+        // The other writer cannot get in while the batch holds the hive.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(readText(hive).find("Theirs"), std::string::npos);
+    }
+    other.join();
+    const std::string text = readText(hive);
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Mine]"), std::string::npos) << text;
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Theirs]"), std::string::npos) << text;
+}
+
+TEST_F(Registry, ABatchOverACorruptHiveChangesNothing) {
+    const std::string corrupt = "Windows Registry Editor Version 5.00\n\n[HKEY_BOGUS\\Keep]\n";
+    writeHive(corrupt);
+    testing::internal::CaptureStderr();
+    {
+        oru::registry::ChangeBatch batch;
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+                  ERROR_BADDB);
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Keep", 0, KEY_READ, &k), ERROR_BADDB);
+        EXPECT_EQ(batch.commit(), ERROR_BADDB);
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readText(hive), corrupt);
 }

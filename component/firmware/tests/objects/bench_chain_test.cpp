@@ -2,9 +2,16 @@
 // Vireo objects as a client reaches them.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <random>
+#include <thread>
 #include <vector>
 
 #include "../test_support.h"
@@ -199,6 +206,94 @@ TEST(BenchChain, APartlyDownloadedImageDoesNotBoot) {
 }
 
 // Commit is done only when the area read back holds what was written.
+// A child process that downloads `image` to the bench adapter as a client does, writing one byte
+// to `ready` just before the download starts and a second when the card reset is done.
+pid_t startDownload(const std::string& image, int ready) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    vireo::sim::forgetDevices();  // a process of its own: nothing of the parent's devices
+    LONG result = 0;
+    {
+        OpenedAdapter opened;
+        Bstr name(image);
+        opened.firmware->LoadHEXFile(name.b, &result);
+        opened.firmware->MakeCalPdrs(&result);
+        opened.firmware->PlugImage(&result);
+        const char go = 'g';
+        if (::write(ready, &go, 1) != 1) ::_exit(2);
+        result = 0;
+        opened.firmware->FlashImage(&result);
+    }
+    const char done = 'd';
+    ::_exit(result == 1 && ::write(ready, &done, 1) == 1 ? 0 : 1);
+}
+
+// A download killed at any moment never leaves an image that boots half written, nor a state file
+// that the adapter cannot read: the adapter boots the new image exactly when every byte of it
+// reached the memory.
+TEST(BenchChain, ADownloadKilledAtAnyPointNeverBootsAHalfImage) {
+    vireo::sim::testing::TestBench bench;
+    firmware::testing::ScratchDir dir;
+    firmware::StationImageOptions options;
+    options.buildSequence = 0x0707;
+    options.codeBytes = 0x10000;  // sixteen blocks
+    const std::string image = dir.Write("sta7_7.hex", firmware::WriteSrec(firmware::MakeStationImageLayout(options)));
+    constexpr std::size_t kSpan = 0x11000;  // the image and a little beyond
+    const auto stateDir = bench.device(kAdapterKey)->stateDir();
+
+    // A whole download first: the memory it leaves, and how long its flashing takes.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t whole = startDownload(image, pipeFds[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+    const auto flashTime = std::chrono::steady_clock::now() - started;
+    int status = 0;
+    ASSERT_EQ(::waitpid(whole, &status, 0), whole);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    vireo::sim::forgetDevices();
+    const Bytes reference = bench.device(kAdapterKey)->memory(0, kSpan);
+    ASSERT_EQ(bench.device(kAdapterKey)->firmwareBuildSequence(), 0x0707);
+
+    std::mt19937 random(std::random_device{}());
+    const auto longest = std::chrono::duration_cast<std::chrono::microseconds>(flashTime).count() * 13 / 10 + 1;
+    int booted = 0, halfWritten = 0;
+    for (int round = 0; round < 12; ++round) {
+        vireo::sim::forgetDevices();
+        bench.device(kAdapterKey)->factoryReset();
+        vireo::sim::forgetDevices();
+        const pid_t child = startDownload(image, pipeFds[1]);
+        ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+        const auto killAt = std::uniform_int_distribution<long>(0, long(longest))(random);
+        std::this_thread::sleep_for(std::chrono::microseconds(killAt));
+        ::kill(child, SIGKILL);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (WIFEXITED(status)) {  // it finished first
+            ASSERT_EQ(WEXITSTATUS(status), 0);
+            ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+        }
+
+        // A new process powers the adapter on: its state reads back whole.
+        testing::internal::CaptureStderr();
+        auto device = bench.device(kAdapterKey);
+        const std::string complaints = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(complaints, "") << "killed after " << killAt << " us";
+        for (const auto& entry : std::filesystem::directory_iterator(stateDir))
+            EXPECT_NE(entry.path().extension(), ".damaged") << entry.path();
+        const bool complete = device->memory(0, kSpan) == reference;
+        const bool runsNewImage = device->firmwareBuildSequence() == 0x0707;
+        EXPECT_EQ(runsNewImage, complete) << "killed after " << killAt << " us";
+        (runsNewImage ? booted : halfWritten) += 1;
+    }
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    std::printf("killed downloads: %d ran the whole image, %d were cut short\n", booted, halfWritten);
+    RecordProperty("booted", booted);
+    RecordProperty("halfWritten", halfWritten);
+}
+
 TEST(BenchChain, ACommitTheAreaDoesNotKeepIsNotDone) {
     std::size_t endRecord = 0;  // byte offset of the factory area's end record
     {

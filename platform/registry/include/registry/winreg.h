@@ -2,8 +2,9 @@
 //
 // The hive is a text file in the registry-export format at $ORU_REGISTRY (default
 // $XDG_DATA_HOME/oru/registry.reg, or ~/.local/share/oru/registry.reg). Every call reads the file
-// under a shared lock (cached while it is unchanged); every change is made under an exclusive
-// lock and written to a new file that replaces the old one atomically. Key names compare without
+// under a shared lock (parsed again only when it changed); every change is made under an exclusive
+// lock and written to a new file that replaces the old one atomically (the changes of a
+// registry/change_batch.h batch in one replacement). Key names compare without
 // regard to case. A hive that cannot be parsed is reported on stderr with file and line, every
 // call fails with ERROR_BADDB, and the file is never overwritten.
 // Names and string values are UTF-8 in the ...A functions.
