@@ -38,6 +38,12 @@ QVariant text(const QString& s) { return QVariant(s.isNull() ? QStringLiteral(""
 QString sqlError(const QSqlQuery& q) { return q.lastError().text().trimmed(); }
 
 bool execute(QSqlQuery& q, const QString& sql, const QVariantList& binds, QString& error) {
+    // PostgreSQL prepares only queries and data changes: the rest goes as it is.
+    if (binds.isEmpty()) {
+        if (q.exec(sql)) return true;
+        error = sqlError(q);
+        return false;
+    }
     if (!q.prepare(sql)) {
         error = sqlError(q);
         return false;
