@@ -71,6 +71,8 @@ void MainFrm::buildWindow() {
     viewTallies_->setObjectName(QStringLiteral("ViewTalliesMnu"));
     sweepResults_ = maint->addAction(QStringLiteral("Sweep Results"));
     sweepResults_->setObjectName(QStringLiteral("SweepResultsMnu"));
+    results_ = menuBar()->addMenu(QStringLiteral("Results"))->addAction(QStringLiteral("Results"));
+    results_->setObjectName(QStringLiteral("ResultsMnu"));
 
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
@@ -299,6 +301,7 @@ void MainFrm::connectControls() {
     connect(RIDBtn_, &QPushButton::clicked, this, [this] { openWindow(openers_.recordBrowser); });
     connect(viewTallies_, &QAction::triggered, this, [this] { openWindow(openers_.tallies); });
     connect(sweepResults_, &QAction::triggered, this, [this] { openWindow(openers_.sweepResults); });
+    connect(results_, &QAction::triggered, this, [this] { openWindow(openers_.results); });
     PatternTxt_->installEventFilter(this);
     SSIDTxt_->installEventFilter(this);
 }

@@ -39,6 +39,7 @@ struct ColourTable {
 struct WindowOpeners {
     std::function<void(Console&)> recordBrowser, commandWindow, tallies, sweepResults, alderEditor, birchEditor,
         mfgTest;
+    std::function<void(Console&)> results;  // the results database's runs, yield and charts
     // Initialises the bench instruments (sets PowerMeterOk and AnalyzerOk).
     std::function<void(Console&)> initTestEquip;
 };
@@ -133,7 +134,7 @@ private:
     QComboBox* portTypeCbo_ = nullptr;
     QCheckBox* tmrdisablechk_ = nullptr;
     QProgressBar *SignalBar_ = nullptr, *QualityBar_ = nullptr;
-    QAction *viewTallies_ = nullptr, *sweepResults_ = nullptr;
+    QAction *viewTallies_ = nullptr, *sweepResults_ = nullptr, *results_ = nullptr;
 
     // Panel state.
     int selectedChannel_ = 0;

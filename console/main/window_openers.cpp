@@ -1,5 +1,6 @@
 #include "window_openers.h"
 
+#include "ResultsFrm.h"
 #include "alderfrm.h"
 #include "birchfrm.h"
 #include "cmds_frm.h"
@@ -25,6 +26,7 @@ WindowOpeners consoleWindowOpeners() {
     openers.sweepResults = openOwned<SweepFrm>;
     openers.alderEditor = openOwned<alderfrm>;
     openers.birchEditor = openOwned<birchfrm>;
+    openers.results = [](Console& c) { (new results::ResultsFrm(c.ResultsDb, c.mainWindow()))->show(); };
     return openers;
 }
 
