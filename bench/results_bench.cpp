@@ -6,10 +6,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
 
+#include "bench_results.h"
 #include "report_text.h"
 #include "results_store.h"
 
@@ -112,10 +111,7 @@ int main(int argc, char** argv) {
     const bool met = best < kGoalMs;
     std::printf("results: yield for a month of %d runs (SQLite): %.1f ms (goal < %.0f ms)%s\n", kRuns, best, kGoalMs,
                 met ? "" : "  ** over the goal **");
-    const char* file = std::getenv("ORU_BENCH_RESULTS");
-    std::ofstream out(file && *file ? file : "bench-results.jsonl", std::ios::app);
-    out << "{\"area\": \"results\", \"figure\": \"yield for a month of 100,000 runs (SQLite, open and query)\", "
-        << "\"value\": " << best << ", \"unit\": \"ms\", \"peer\": null, \"peer_value\": null, "
-        << "\"goal\": \"under 1000 ms\", \"met\": " << (met ? "true" : "false") << "}\n";
+    bench::appendResult({"results", "yield for a month of 100,000 runs (SQLite, open and query)", best, "ms",
+                         std::nullopt, std::nullopt, "under 1000 ms", met});
     return 0;
 }

@@ -75,7 +75,8 @@ examples=$root/usr/share/doc/python3-oleaut/examples
 installed=(
     "$root/usr/bin/oru-regsvr" "$root/usr/bin/oru-fwimage" "$root/usr/bin/vireo-bench" "$root/usr/bin/farlinkd"
     "$lib/liboruDirEzo.so" "$lib/liboleaut.so" "$lib/libregistry.so" "$lib/libkernel32.so" "$lib/libndisreq32.so"
-    "$lib/libvireobench.so" "$lib/libhp438a.so" "$lib/libhp8593e.so" "$lib/libdmiapi32.so"
+    "$lib/libvireobench.so" "$lib/libhp438a.so" "$lib/libhp8593e.so" "$lib/libinstruments_gpib.so"
+    "$lib/libdmiapi32.so"
     "$lib/libfarlink.so" "$lib/libfarlink_provider.so"
     "$root/usr/share/oru/benches/default.json" "$root/usr/share/oru/instruments/hp438a.json"
     "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py")
