@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "bench_fixture.h"
+#include "instruments/gateway_config.h"
+#include "registry/winreg.h"
 #include "engine_fixture.h"
 #include "results_store.h"
 #include "spool.h"
@@ -24,8 +26,30 @@ using testing::Engine;
 
 class HeadlessDbTest : public mfgtest::testing::BenchTest, public ::testing::WithParamInterface<Engine> {
 protected:
-    std::unique_ptr<QProcess> startStation(const QString& url) {
+    // Station `i` beyond the first has its own gateway, as every station of a line has (a gateway
+    // serves one controller at a time), named in its own copy of the registry.
+    QString stationRegistry(int i) {
+        const QByteArray shared = qgetenv("ORU_REGISTRY");
+        if (i == 0) return QString::fromLocal8Bit(shared);
+        const QString copy = workDir() + QStringLiteral("/registry-%1.reg").arg(i);
+        QFile::remove(copy);
+        EXPECT_TRUE(QFile::copy(QString::fromLocal8Bit(shared), copy));
+        auto& gateway = gateways_.emplace_back(std::make_unique<vireo::sim::InstrumentGateway>(benchSpec()));
+        const DWORD port = DWORD(gateway->listen(0));
+        qputenv("ORU_REGISTRY", copy.toLocal8Bit());
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
+        RegCloseKey(key);
+        qputenv("ORU_REGISTRY", shared);
+        return copy;
+    }
+    std::unique_ptr<QProcess> startStation(const QString& url, int i = 0) {
         auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ORU_REGISTRY", stationRegistry(i));
+        p->setProcessEnvironment(env);
         p->setWorkingDirectory(workDir());
         p->start(qEnvironmentVariable("ORU_BINARY_DIR") + "/bin/kestview",
                  {"--mfgtest", "--adapter", "0003", "--time-scale", "1000", "--results-db", url});
@@ -43,6 +67,8 @@ protected:
         }
         return ids;
     }
+    std::vector<std::unique_ptr<vireo::sim::InstrumentGateway>> gateways_;
+
     QSet<QString> storedIds(const QString& url) {
         QString error;
         const auto target = parseDbTarget(url, error);
@@ -65,7 +91,7 @@ TEST_P(HeadlessDbTest, EightStationsAtOnceStoreEveryRunOnce) {
     const QString url = testing::freshDatabase(GetParam(), dataHome(), error);
     ASSERT_FALSE(url.isEmpty()) << error.toStdString();
     std::vector<std::unique_ptr<QProcess>> stations;
-    for (int i = 0; i < 8; ++i) stations.push_back(startStation(url));
+    for (int i = 0; i < 8; ++i) stations.push_back(startStation(url, i));
     for (auto& p : stations) {
         ASSERT_TRUE(p->waitForFinished(900000));
         const QString out = QString::fromLocal8Bit(p->readAllStandardOutput());
