@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -235,6 +236,24 @@ TEST(DbTargetTest, AddressesAndTheirFaults) {
         EXPECT_FALSE(parseDbTarget(wrong, error)) << wrong;
         EXPECT_FALSE(error.isEmpty()) << wrong;
     }
+}
+
+TEST(DbTargetTest, TheCommandLineBeforeTheConfigurationBeforeTheDefault) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    QString error;
+    EXPECT_EQ(chooseDbTarget({}, error)->path, home.path() + "/data/oru/results/results.db");
+    QDir().mkpath(home.path() + "/config/oru");
+    QFile conf(home.path() + "/config/oru/kestview.conf");
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[results]\ndatabase=postgresql://line@127.0.0.1:5432/results\n");
+    conf.close();
+    const auto configured = chooseDbTarget({}, error);
+    ASSERT_TRUE(configured) << error.toStdString();
+    EXPECT_EQ(configured->engine, DbTarget::Engine::Postgres);
+    EXPECT_EQ(configured->database, "results");
+    EXPECT_EQ(chooseDbTarget("sqlite:" + home.path() + "/other.db", error)->path, home.path() + "/other.db");
 }
 
 }  // namespace
