@@ -85,6 +85,7 @@ public:
     double MaskOffset = 0;
     TestRows TestData;  // rows 1 to 33 of the last completed test; element 0 is not used
     QString FlashImageFile;  // the station image "Flash Test Results" downloads, once chosen
+    QString ResultsDb;       // --results-db: where completed runs go (empty: the configured database)
 
     // ---- Shared helpers --------------------------------------------------------------------
     // Shows the warning picture and the message in the main window's status bar.

@@ -37,8 +37,13 @@ int main(int argc, char** argv) {
                                        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every trace line, with its level, to FILE."), QStringLiteral("FILE"));
+    const QCommandLineOption resultsDb(
+        QStringLiteral("results-db"),
+        QStringLiteral("Store completed runs in this database (postgresql://USER@HOST:PORT/DATABASE or sqlite:FILE)."),
+        QStringLiteral("URL"));
     parser.addOption(timeScale);
     parser.addOption(trace);
+    parser.addOption(resultsDb);
     kestview::mfgtest::addHeadlessOptions(parser);
     {
         // Help and version need no display: they are answered before the GUI starts.
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
     {
         kestview::Console console;
         console.clock().setTimeScale(scale);
+        console.ResultsDb = parser.value(resultsDb);
         if (parser.isSet(trace)) {
             QString error;
             if (!console.trace().openFile(parser.value(trace), &error)) {

@@ -70,6 +70,8 @@ void MainFrm::buildWindow() {
     viewTallies_->setObjectName(QStringLiteral("ViewTalliesMnu"));
     sweepResults_ = maint->addAction(QStringLiteral("Sweep Results"));
     sweepResults_->setObjectName(QStringLiteral("SweepResultsMnu"));
+    results_ = menuBar()->addMenu(QStringLiteral("Results"))->addAction(QStringLiteral("Results"));
+    results_->setObjectName(QStringLiteral("ResultsMnu"));
 
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
@@ -302,6 +304,8 @@ void MainFrm::connectControls() {
             [this] { openWindow(QStringLiteral("ViewTalliesMnu_Click"), openers_.tallies); });
     connect(sweepResults_, &QAction::triggered, this,
             [this] { openWindow(QStringLiteral("SweepResultsMnu_Click"), openers_.sweepResults); });
+    connect(results_, &QAction::triggered, this,
+            [this] { openWindow(QStringLiteral("ResultsMnu_Click"), openers_.results); });
     // A card reset from another window (the tallies window) rests the test buttons as Soft Boot does.
     connect(&c_, &Console::cardResetRequested, this, [this] {
         try {

@@ -44,6 +44,7 @@ using WindowOpener = std::function<QWidget*(Console&)>;
 struct WindowOpeners {
     WindowOpener recordBrowser, commandWindow, tallies, sweepResults, alderEditor, birchEditor;
     std::function<void(Console&)> mfgTest;
+    WindowOpener results;  // the results database's runs, yield and charts
     // Initialises the bench instruments (sets PowerMeterOk and AnalyzerOk).
     std::function<void(Console&)> initTestEquip;
 };
@@ -149,7 +150,7 @@ private:
     QComboBox* portTypeCbo_ = nullptr;
     QCheckBox* tmrdisablechk_ = nullptr;
     QProgressBar *SignalBar_ = nullptr, *QualityBar_ = nullptr;
-    QAction *viewTallies_ = nullptr, *sweepResults_ = nullptr;
+    QAction *viewTallies_ = nullptr, *sweepResults_ = nullptr, *results_ = nullptr;
 
     // Panel state.
     int selectedChannel_ = 0;

@@ -1,5 +1,6 @@
 #include "window_openers.h"
 
+#include "ResultsFrm.h"
 #include "alderfrm.h"
 #include "birchfrm.h"
 #include "cmds_frm.h"
@@ -43,6 +44,11 @@ WindowOpeners consoleWindowOpeners() {
     openers.sweepResults = openOne<SweepFrm>;
     openers.alderEditor = openOne<alderfrm>;
     openers.birchEditor = openOne<birchfrm>;
+    openers.results = [](Console& c) -> QWidget* {
+        auto* w = new results::ResultsFrm(c.ResultsDb, c.mainWindow());
+        w->show();
+        return w;
+    };
     return openers;
 }
 

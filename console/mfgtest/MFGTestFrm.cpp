@@ -19,6 +19,7 @@
 #include "console_ports.h"
 #include "instrument_port.h"
 #include "run_outputs.h"
+#include "spool.h"
 
 namespace kestview::mfgtest {
 
@@ -315,10 +316,10 @@ void MFGTestFrm::spectralMaskTest() {
     TestCmd_[3]->setEnabled(true);
     if (!last_.ran || last_.run.stopped) return;  // not run, or stopped by the operator: no record of it
     QString error;
-    if (writeRunRecord(c_, last_.run, {started, QDateTime::currentDateTime(), last_.passed, store_ ? &*store_ : nullptr},
-                       error)
-            .isEmpty())
-        c_.setError(error);
+    const QString path = writeRunRecord(
+        c_, last_.run, {started, QDateTime::currentDateTime(), last_.passed, store_ ? &*store_ : nullptr}, error);
+    if (path.isEmpty()) return c_.setError(error);
+    if (const auto db = results::storeAfterRun(path, c_.ResultsDb); !db.stored) c_.setError(db.message);
 }
 
 void MFGTestFrm::showResults(const MaskTestRun& run) {

@@ -15,6 +15,7 @@
 #include "mask_test.h"
 #include "report_printer.h"
 #include "run_outputs.h"
+#include "spool.h"
 
 namespace kestview::mfgtest {
 
@@ -217,6 +218,9 @@ int runHeadless(Console& c, instruments::TestEquipment& equipment, const Headles
         return kExitFailed;
     }
     out << "Results record: " << path.toStdString() << std::endl;
+    // The database has its copy after the run; when it cannot take it the run waits in the spool.
+    const auto db = results::storeAfterRun(path, c.ResultsDb);
+    (db.stored ? out : err) << db.message.toStdString() << std::endl;
     return result.passed && outputsDone ? kExitPassed : kExitFailed;
 }
 

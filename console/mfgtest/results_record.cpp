@@ -24,7 +24,9 @@ std::string resultsRecordJson(const ResultsRecord& r, const TestRows& rows) {
         }
         list.push_back(std::move(row));
     }
-    json doc = {{"station", r.station},
+    json doc = {{"runId", r.runId},
+                {"operator", r.operatorName},
+                {"station", r.station},
                 {"adapterKey", r.adapterKey},
                 {"macAddress", r.macAddress},
                 {"serialNumber", r.serialNo},

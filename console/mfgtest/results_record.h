@@ -8,6 +8,8 @@
 namespace kestview::mfgtest {
 
 struct ResultsRecord {
+    std::string runId;            // random RFC 4122 id: the run's key in the results database
+    std::string operatorName;     // the account that ran the test
     std::string station;          // the test station's host name
     std::string adapterKey;
     std::string macAddress;       // as the main window shows it (and the listing names it)

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QUuid>
+#include <pwd.h>
 #include <unistd.h>
 
 #include "mfg_listing.h"
@@ -20,6 +22,11 @@ std::string hostName() {
     char name[256] = {};
     gethostname(name, sizeof name - 1);
     return name;
+}
+
+std::string accountName() {
+    if (const passwd* pw = getpwuid(getuid())) return pw->pw_name;
+    return qEnvironmentVariable("USER").toStdString();
 }
 
 }  // namespace
@@ -58,6 +65,8 @@ QStringList resultReportLines(const QString& macText, const QString& serialNo, c
 QString writeRunRecord(const Console& console, const MaskTestRun& run, const RunRecordInputs& in, QString& error,
                        const QString& alsoTo) {
     ResultsRecord r;
+    r.runId = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    r.operatorName = accountName();
     r.station = hostName();
     r.adapterKey = console.AdapterKey.toStdString();
     r.macAddress = console.macText().toStdString();  // the address as the operator reads it
@@ -75,8 +84,10 @@ QString writeRunRecord(const Console& console, const MaskTestRun& run, const Run
     r.stored = in.store && in.store->pdaStored;
     r.storeOutcome = storeOutcomeText(in.store);
     const QByteArray text = QByteArray::fromStdString(resultsRecordJson(r, run.rows));
-    const QString name = QString::fromStdString(
+    // The start of the run id keeps the names of runs that end in the same second apart.
+    QString name = QString::fromStdString(
         resultsRecordName(r.macAddress, in.ended.toString(QStringLiteral("yyyyMMdd'T'HHmmss")).toStdString()));
+    name.insert(name.size() - 5, QStringLiteral("-") + QString::fromStdString(r.runId.substr(0, 8)));
     const QString path = QDir(dataFolder(QStringLiteral("results"))).filePath(name);
     if (!writeWholeFile(path, text, error)) return {};
     if (!alsoTo.isEmpty() && !writeWholeFile(alsoTo, text, error)) return {};

@@ -51,6 +51,7 @@ if $gui; then
     packages+=(kestview airmeter)
     expected_depends+=(
         "kestview|orudirezo (= "
+        "kestview|libqt6sql6-sqlite"
         "airmeter|orudirezo (= "
         "airmeter|libqt6widgets6"
     )
@@ -106,7 +107,7 @@ installed=(
     "$root/usr/share/oru/benches/default.json" "$root/usr/share/oru/instruments/hp438a.json"
     "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py")
 if $gui; then
-    installed+=("$root/usr/bin/kestview" "$root/usr/bin/Airmeter" "$root/usr/bin/airmeter-cli"
+    installed+=("$root/usr/bin/kestview" "$root/usr/bin/kestview-results" "$root/usr/bin/Airmeter" "$root/usr/bin/airmeter-cli"
         "$root/usr/share/applications/kestview.desktop" "$root/usr/share/applications/airmeter.desktop"
         "$root/usr/share/icons/hicolor/scalable/apps/kestview.svg"
         "$root/usr/share/icons/hicolor/scalable/apps/airmeter.svg")
