@@ -1,4 +1,4 @@
-// kestview-results-screenshot FILE.png [OFFSET]: runs the spectral mask test on the installed bench
+// kestview-test-results-screenshot FILE.png [OFFSET]: runs the spectral mask test on the installed bench
 // (its gateway running) with the Cedar adapter and the mask offset OFFSET (default 28; one the
 // transmitter cannot reach gives a failed run), shows the results window as the operator sees it
 // and saves the whole screen, for the documentation.
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestview"));
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: kestview-results-screenshot FILE.png [OFFSET]\n");
+        std::fprintf(stderr, "usage: kestview-test-results-screenshot FILE.png [OFFSET]\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
         kestview::instruments::TestEquipment equipment({});
         kestview::mfgtest::initTestEquipment(console, equipment);
         if (!console.PowerMeterOk || !console.AnalyzerOk) {
-            std::fprintf(stderr, "kestview-results-screenshot: %s\n", qPrintable(console.InstrumentsNotReady));
+            std::fprintf(stderr, "kestview-test-results-screenshot: %s\n", qPrintable(console.InstrumentsNotReady));
         } else if (!kestview::mfgtest::openAdapterForTest(console, QStringLiteral("0003"), why)) {
-            std::fprintf(stderr, "kestview-results-screenshot: %s\n", why.c_str());
+            std::fprintf(stderr, "kestview-test-results-screenshot: %s\n", why.c_str());
         } else {
             kestview::mfgtest::ConsoleAdapterPort adapter(console);
             kestview::mfgtest::EquipmentInstruments instruments(equipment);
