@@ -16,7 +16,7 @@ namespace farlink {
 class CallQueue {
 public:
     CallQueue(kj::WaitScope& waitScope, kj::Timer& timer, size_t maxPending)
-        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending) {}
+        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending), lastActivity_(timer.now()) {}
 
     // Queues a call from the peer; false when too many are waiting (the caller refuses it).
     bool post(kj::Function<void()> call);
@@ -50,6 +50,10 @@ public:
     void await(kj::Promise<void> promise, kj::Maybe<kj::Duration> limit = nullptr);
 
     kj::Timer& timer() { return timer_; }
+    // When a call last arrived or ended: how long the peer has left the connection unused.
+    kj::TimePoint lastActivity() const { return lastActivity_; }
+    // A call from the peer is running (outside the event loop's callbacks).
+    bool inCall() const { return inCall_; }
 
 private:
     template <class T>
@@ -63,10 +67,13 @@ private:
     }
     void serveUntil(const bool& done);
     void wake();
+    void runNext();
 
     kj::WaitScope& waitScope_;
     kj::Timer& timer_;
     size_t maxPending_;
+    kj::TimePoint lastActivity_;
+    bool inCall_ = false;
     std::deque<kj::Function<void()>> pending_;
     kj::Maybe<kj::Own<kj::PromiseFulfiller<void>>> waiter_;
 };
