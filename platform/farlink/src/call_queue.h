@@ -59,6 +59,9 @@ private:
     template <class T>
     kj::Promise<T> watch(kj::Promise<T> p, kj::Maybe<kj::Duration> limit) {
         KJ_IF_MAYBE(d, limit) {
+            // The timer's clock moves only when the event loop turns: an apartment that has not
+            // turned it for a while would count the limit from then, so it turns it first.
+            waitScope_.poll();
             return p.exclusiveJoin(timer_.afterDelay(*d).then([]() -> kj::Promise<T> {
                 return KJ_EXCEPTION(OVERLOADED, "farlink: the call timed out");
             }));

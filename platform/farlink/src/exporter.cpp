@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -201,9 +202,14 @@ struct ObjectExporter::State {
         bool authenticated = false;
         std::string client;
         std::string cutShort;
-        // Set once (before `ended`) when the host ends an authenticated connection.
+        // Set once when the host ends an authenticated connection: the reason, then a count on
+        // `endFd` (an eventfd its thread watches).
         std::string endReason;
         std::atomic<bool> ended{false};
+        int endFd = -1;
+        ~Connection() {
+            if (endFd >= 0) ::close(endFd);
+        }
     };
     std::list<Connection> connections;
 
@@ -250,7 +256,9 @@ void ObjectExporter::State::serve(Connection& c) {
         kj::TlsContext tls(kj::mv(tlsOptions));
         auto stream = io.lowLevelProvider->wrapSocketFd(c.fd, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP);
         kj::AuthenticatedStream plain{kj::mv(stream), kj::UnknownPeerIdentity::newInstance()};
-        kj::AuthenticatedStream secured = queue.await(tls.wrapServer(kj::mv(plain)));
+        // The deadline covers the whole handshake (the TLS context applies its own only to
+        // connections it accepts itself).
+        kj::AuthenticatedStream secured = queue.await(tls.wrapServer(kj::mv(plain)), options.handshakeSeconds * kj::SECONDS);
         auto& identity = kj::downcast<kj::TlsPeerIdentity>(*secured.peerIdentity);
         if (!identity.hasCertificate()) {
             log(named(c, "refused: no client certificate"));
@@ -280,7 +288,10 @@ void ObjectExporter::State::serve(Connection& c) {
                 refuseSession(kj::mv(secured.stream), queue, refusal);
             } else {
                 log(named(c, "accepted"));
-                auto guarded = kj::heap<GuardedStream>(kj::mv(secured.stream), c.ended, c.endReason);
+                auto endSignal = io.lowLevelProvider->wrapInputFd(c.endFd);
+                kj::byte count[8];
+                auto guarded = kj::heap<GuardedStream>(kj::mv(secured.stream), endSignal->read(count, 8),
+                                                       c.endReason);
                 kj::Maybe<kj::Duration> idle;
                 if (options.idleSeconds) idle = options.idleSeconds * kj::SECONDS;
                 std::string reason = serveSession(kj::mv(guarded), queue, idle);
@@ -337,6 +348,7 @@ void ObjectExporter::State::admit(int fd, const sockaddr_storage& from) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto& c = connections.emplace_back();
     c.fd = fd;
+    c.endFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     c.address = address;
     c.who = describePeer(from);
     c.thread = std::thread([this, &c] { serve(c); });
@@ -355,7 +367,8 @@ void ObjectExporter::State::reloadCredentials() {
             if (c.finished || !c.authenticated || c.ended || (!newAuthority && !revoked.count(c.client))) continue;
             c.endReason = kRevokedReason;
             c.ended = true;
-            ::shutdown(c.fd, SHUT_RD);  // its pending read ends, with the reason
+            const std::uint64_t one = 1;
+            [[maybe_unused]] auto n = ::write(c.endFd, &one, sizeof one);  // its pending read fails with the reason
             log(named(c, newAuthority ? "ending: the host has a new authority" : "ending: its credential is revoked"));
         }
     } catch (const std::exception& e) {

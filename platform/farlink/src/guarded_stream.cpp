@@ -1,33 +1,22 @@
 #include "guarded_stream.h"
 
-#include <kj/debug.h>
-
 namespace farlink {
 
-GuardedStream::GuardedStream(kj::Own<kj::AsyncIoStream> inner, const std::atomic<bool>& ended, const std::string& reason)
-    : inner_(kj::mv(inner)), ended_(ended), reason_(reason) {}
+GuardedStream::GuardedStream(kj::Own<kj::AsyncIoStream> inner, kj::Promise<void> ended, const std::string& reason)
+    : inner_(kj::mv(inner)), ended_(ended.fork()), reason_(reason) {}
 
 kj::Promise<size_t> GuardedStream::tryRead(void* buffer, size_t minBytes, size_t maxBytes) {
-    if (writing_ == 0) return checked(inner_->tryRead(buffer, minBytes, maxBytes));
+    if (writing_ == 0) return inner_->tryRead(buffer, minBytes, maxBytes).exclusiveJoin(endedByHost());
     auto paf = kj::newPromiseAndFulfiller<void>();
     reader_ = kj::mv(paf.fulfiller);
-    return paf.promise.then([this, buffer, minBytes, maxBytes]() { return tryRead(buffer, minBytes, maxBytes); });
+    return paf.promise.then([this, buffer, minBytes, maxBytes]() { return tryRead(buffer, minBytes, maxBytes); })
+        .exclusiveJoin(endedByHost());
 }
 
-kj::Exception GuardedStream::endedByHost() const {
-    return kj::Exception(kj::Exception::Type::FAILED, __FILE__, __LINE__, kj::heapString(reason_.c_str()));
-}
-
-kj::Promise<size_t> GuardedStream::checked(kj::Promise<size_t> read) {
-    return read.then(
-        [this](size_t n) -> kj::Promise<size_t> {
-            if (ended_) return endedByHost();
-            return n;
-        },
-        [this](kj::Exception&& e) -> kj::Promise<size_t> {
-            if (ended_) return endedByHost();
-            return kj::mv(e);
-        });
+kj::Promise<size_t> GuardedStream::endedByHost() {
+    return ended_.addBranch().then([this]() -> kj::Promise<size_t> {
+        return kj::Exception(kj::Exception::Type::FAILED, __FILE__, __LINE__, kj::heapString(reason_.c_str()));
+    });
 }
 
 kj::Promise<void> GuardedStream::write(const void* buffer, size_t size) { return written(inner_->write(buffer, size)); }
