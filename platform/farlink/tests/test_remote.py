@@ -246,3 +246,19 @@ def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
         time.sleep(0.05)
     assert exporter.log().count("refused") >= refused_before + 2, exporter.log()
     assert remote_adapters(exporter.address).Count == 4
+
+
+def test_a_released_collection_is_let_go_on_the_host(exporter):
+    """The host keeps no collection the client has released: its adapter left transmitting is stopped
+    and closed at the client's next Adapters() call, while the connection stays open."""
+    provider = oleaut.Dispatch("FarLink.clsAdapters", exporter.address)
+    adapters = provider.Adapters()
+    adapter = adapters.Item("0001")
+    assert adapter.Open() == 1
+    assert adapter.Vireo.SetChannel(9) == 0 and adapter.Vireo.ContinuousTx(0x1234) == 0
+    assert emission("0001")["transmitting"]
+    del adapter, adapters
+    gc.collect()
+    assert provider.Adapters().Count == 4
+    assert wait_until(lambda: not emission("0001")["transmitting"]), exporter.log()
+    assert exporter.wait_for_log("adapter 0001 was left open: test mode stopped, closed"), exporter.log()
