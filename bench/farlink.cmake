@@ -2,7 +2,7 @@
 # same in process.
 if(TARGET farlinkd AND TARGET oleaut_python AND TARGET oruDirEzo AND TARGET vireo-bench AND TARGET oru-fwimage)
   add_custom_target(run-farlink-bench
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/farlink_bench.py ${CMAKE_BINARY_DIR}
+    COMMAND ${ORU_BENCH_ENV} ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/farlink_bench.py ${CMAKE_BINARY_DIR}
     DEPENDS farlinkd farlink_provider oleaut_python oruDirEzo vireo-bench oru-fwimage oru-regsvr
     USES_TERMINAL
     VERBATIM)

@@ -139,24 +139,33 @@ void Console::bindVireo() {
 
 bool Console::SetObjects() {
     logEvent(3, QStringLiteral("SetObjects()"));
-    const char* id = "";
+    // Every record the adapter has is fetched, also past one it does not have, so that no
+    // record object is left from an adapter opened before; the first one missing is reported.
+    const char* missing = nullptr;
     try {
         RidsObj = VireoObj.rids();
-        const std::pair<Rid*, const char*> records[] = {
-            {&RidChannel, kChannelRid}, {&RidTxRate, kTxRateRid}, {&RidPortType, kPortTypeRid},
-            {&RidSsid, kSsidRid},       {&RidMacAddr, kMacAddrRid}, {&RidCommsQuality, kCommsQualityRid}};
-        for (const auto& [rid, name] : records) {
-            id = name;
-            *rid = RidsObj.item(QString::fromLatin1(name));
-            nameRecord(*this, *rid, name);
-        }
-        return true;
     } catch (const AutomationError& e) {
         logEvent(2, QStringLiteral("SetObjects error: ") + e.text());
-        setError(QStringLiteral("Error Creating Rid Object ") + QString::fromLatin1(id));
-        waitSecs(2);
-        return false;
+        missing = "";  // no collection: no identifier was being fetched
     }
+    const std::pair<Rid*, const char*> records[] = {
+        {&RidChannel, kChannelRid}, {&RidTxRate, kTxRateRid}, {&RidPortType, kPortTypeRid},
+        {&RidSsid, kSsidRid},       {&RidMacAddr, kMacAddrRid}, {&RidCommsQuality, kCommsQualityRid}};
+    for (const auto& [rid, name] : records) {
+        *rid = Rid();
+        if (!RidsObj) continue;
+        try {
+            *rid = RidsObj.item(QString::fromLatin1(name));
+            nameRecord(*this, *rid, name);
+        } catch (const AutomationError& e) {
+            logEvent(2, QStringLiteral("SetObjects error: ") + e.text());
+            if (!missing) missing = name;
+        }
+    }
+    if (!missing) return true;
+    setError(QStringLiteral("Error Creating Rid Object ") + QString::fromLatin1(missing));
+    waitSecs(2);
+    return false;
 }
 
 QString Console::getSerial() {
@@ -167,7 +176,6 @@ QString Console::getSerial() {
 }
 
 void Console::releaseAdapterObjects() {
-    CurRid = {};
     CurrentReg = {};
     RidChannel = RidTxRate = RidPortType = RidSsid = RidMacAddr = RidCommsQuality = RidSerial = Rid();
     RidsObj = {};

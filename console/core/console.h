@@ -65,7 +65,6 @@ public:
     BBPRegs BbpRegsObj;
     Rids RidsObj;
     Rid RidChannel, RidTxRate, RidPortType, RidSsid, RidMacAddr, RidCommsQuality, RidSerial;
-    Rid CurRid;         // the record the record browser shows
     BBPReg CurrentReg;  // the register any register editor selected last
 
     // ---- The open adapter ------------------------------------------------------------------
@@ -112,8 +111,9 @@ public:
     // VireoObj, BbpRegsObj and BbpTypeHex of the open AdapterObj.
     void bindVireo();
     // RidsObj and the six polled records, each named with its description. Traps its own errors:
-    // "Error Creating Rid Object " and the identifier in the status bar, a 2 s wait, and returns
-    // false.
+    // a record the adapter does not have is left unset, the others are still fetched; then
+    // "Error Creating Rid Object " and the first missing identifier in the status bar, a 2 s wait,
+    // and false.
     bool SetObjects();
     // RidSerial fetched (and named) and its bytes as serial number text (see serialNumberText).
     QString getSerial();
@@ -137,6 +137,9 @@ public:
 signals:
     // The status bar's state changed (setError or clrstatusbar).
     void errorStatusChanged(bool shown, const QString& text);
+    // A window is about to reset the card (CardReset): the main window stops the test and rests
+    // its test buttons, as its own Soft Boot does.
+    void cardResetRequested();
 
 private:
     ConsoleClock clock_;

@@ -43,10 +43,11 @@ QByteArray Vireo::readData(qint32 address, qint32 length) const {
     return call(u"ReadData", {Variant::fromLong(address), Variant::fromLong(length)}).value.toBytes("IVireo.ReadData");
 }
 
-QByteArray Vireo::sendCmd(qint32 cmd, qint32 param0, qint32 param1, qint32 param2) const {
-    return call(u"SendCmd", {Variant::fromLong(cmd), Variant::fromLong(param0), Variant::fromLong(param1),
-                             Variant::fromLong(param2)})
-        .value.toBytes("IVireo.SendCmd");
+std::optional<QByteArray> Vireo::sendCmd(qint32 cmd, qint32 param0, qint32 param1, qint32 param2) const {
+    const Result r = call(u"SendCmd", {Variant::fromLong(cmd), Variant::fromLong(param0), Variant::fromLong(param1),
+                                       Variant::fromLong(param2)});
+    if (!r.done()) return std::nullopt;
+    return r.value.toBytes("IVireo.SendCmd");
 }
 
 }  // namespace kestview

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <optional>
 
 #include "dispatch_object.h"
 
@@ -49,8 +50,9 @@ public:
     bool cardReset() const;
     // At most 8192 bytes of adapter memory from `address`.
     QByteArray readData(qint32 address, qint32 length) const;
-    // Any controller command; the low bytes of its three response words.
-    QByteArray sendCmd(qint32 cmd, qint32 param0, qint32 param1, qint32 param2) const;
+    // Any controller command; the low bytes of its three response words, or nothing when the
+    // adapter did not carry the command out.
+    std::optional<QByteArray> sendCmd(qint32 cmd, qint32 param0, qint32 param1, qint32 param2) const;
 };
 
 }  // namespace kestview

@@ -1,11 +1,14 @@
 // The control panel: click handlers that record requests, the tick-side procedures that serve
 // them, the test-mode toggles, the physical-layer buttons, SSID and pattern fields.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QListWidget>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "main_frm.h"
 
@@ -44,37 +47,52 @@ void MainFrm::immediate(const QString& what, const std::function<bool()>& call) 
 
 void MainFrm::ContTxBtn_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: ContTxBtn_Click()"));
+    requestRefused_ = false;
     txRequest_ = true;
 }
 
 void MainFrm::RadioOpt_Click(int index) {
     c_.logEvent(1, QStringLiteral("EVENT: RadioOpt_Click(%1)").arg(index));
+    requestRefused_ = false;
     clickedChannel_ = index;
     channelRequest_ = true;
 }
 
 void MainFrm::RateOpt_Click(int index) {
     c_.logEvent(1, QStringLiteral("EVENT: RateOpt_Click(%1)").arg(index));
+    requestRefused_ = false;
     rateChoice_ = index;
     rateRequest_ = true;
 }
 
 void MainFrm::portTypeCbo_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: portTypeCbo_Click()"));
+    requestRefused_ = false;
     portChoice_ = portTypeCbo_->currentIndex() + 1;
     modeRequest_ = true;
 }
+
+// A command the adapter did not carry out (status 1) is a failure of the procedure that sent it:
+// it shows that procedure's text and leaves the panel and the console's state as they were.
+namespace {
+struct NotDone {
+    QString what;
+};
+void require(bool done, const char* what) {
+    if (!done) throw NotDone{QString::fromLatin1(what)};
+}
+}  // namespace
 
 void MainFrm::contTX() {
     c_.logEvent(3, QStringLiteral("contTX()"));
     try {
         if (c_.TxRunning) {
-            c_.VireoObj.stopTest();
+            require(c_.VireoObj.stopTest(), "StopTest");
             setBackground(ContTxBtn_, colours_.buttonFace);
             setChannelTicked(selectedChannel_, false);
             c_.TxRunning = false;
         } else if (c_.between(selectedChannel_, 1, 14)) {
-            c_.VireoObj.continuousTx(c_.TxPattern);
+            require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
             setBackground(ContTxBtn_, colours_.txOn);
             c_.TxRunning = true;
             setChannelTicked(selectedChannel_, true);
@@ -86,20 +104,35 @@ void MainFrm::contTX() {
     } catch (const AutomationError& e) {
         c_.logEvent(2, QStringLiteral("contTX error: ") + e.text());
         c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
+    } catch (const NotDone& n) {
+        c_.logEvent(2, QStringLiteral("contTX: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
+        c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
+        txRequest_ = false;  // the adapter answered; asking again every tick would not change it
     }
 }
 
 void MainFrm::channelChange() {
     c_.logEvent(3, QStringLiteral("channelChange()"));
     try {
+        // The choice is shown once the adapter has taken the channel.
+        require(c_.VireoObj.setChannel(clickedChannel_), "SetChannel");
         if (c_.between(selectedChannel_, 1, 14)) setBackground(channelOption(selectedChannel_), colours_.buttonFace);
         selectedChannel_ = clickedChannel_;
         if (QRadioButton* o = channelOption(selectedChannel_)) setBackground(o, colours_.channelChosen);
-        c_.VireoObj.setChannel(selectedChannel_);
-        if (c_.TxRunning) c_.VireoObj.continuousTx(c_.TxPattern);
         channelRequest_ = false;
+        if (c_.TxRunning) require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
     } catch (const AutomationError& e) {
         c_.logEvent(2, QStringLiteral("channelChange error: ") + e.text());
+        c_.setError(QStringLiteral("Channel Change Error"));
+        c_.waitSecs(2);
+    } catch (const NotDone& n) {
+        c_.logEvent(2, QStringLiteral("channelChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
+        channelRequest_ = false;
+        // The click ticked the option; the tick goes back to the channel still chosen.
+        if (clickedChannel_ != selectedChannel_) setChannelTicked(clickedChannel_, false);
+        setChannelTicked(selectedChannel_, true);
         c_.setError(QStringLiteral("Channel Change Error"));
         c_.waitSecs(2);
     }
@@ -108,22 +141,31 @@ void MainFrm::channelChange() {
 void MainFrm::rateChange() {
     c_.logEvent(3, QStringLiteral("rateChange()"));
     try {
-        if (c_.TxRunning) c_.VireoObj.stopTest();
+        if (c_.TxRunning) require(c_.VireoObj.stopTest(), "StopTest");
         c_.suspendPort();
         poll_.rate = c_.RidTxRate.getAsInteger(1);  // only remembered
         static constexpr int kRates[] = {1, 2, 3, 4, 8, 15};
+        bool written = true;
         if (std::find(std::begin(kRates), std::end(kRates), rateChoice_) != std::end(kRates))
-            c_.RidTxRate.setAsInteger(1, rateChoice_);
+            written = c_.RidTxRate.setAsInteger(1, rateChoice_);
         c_.resumePort();
         rateRequest_ = false;
+        // A refused rate still gets the transmitter back as it was before the change.
         if (c_.TxRunning) {
             c_.suspendPort();
             c_.VireoObj.setChannel(selectedChannel_);
             c_.resumePort();
-            c_.VireoObj.continuousTx(c_.TxPattern);
+            require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
         }
+        require(written, "the write of record FC84");
     } catch (const AutomationError& e) {
         c_.logEvent(2, QStringLiteral("rateChange error: ") + e.text());
+        c_.setError(QStringLiteral("RATE CHANGE ERROR !"));
+        c_.waitSecs(2);
+    } catch (const NotDone& n) {
+        c_.logEvent(2, QStringLiteral("rateChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
+        rateRequest_ = false;
         c_.setError(QStringLiteral("RATE CHANGE ERROR !"));
         c_.waitSecs(2);
     }
@@ -132,16 +174,24 @@ void MainFrm::rateChange() {
 void MainFrm::modeChange() {
     c_.logEvent(3, QStringLiteral("modeChange()"));
     try {
+        bool written = true;
         if (portChoice_ > 0) {
-            if (c_.TxRunning) c_.VireoObj.stopTest();
+            if (c_.TxRunning) require(c_.VireoObj.stopTest(), "StopTest");
             c_.suspendPort();
-            c_.RidPortType.setAsInteger(1, portChoice_);
+            written = c_.RidPortType.setAsInteger(1, portChoice_);
             c_.resumePort();
         }
         modeRequest_ = false;
-        if (c_.TxRunning) c_.VireoObj.continuousTx(c_.TxPattern);
+        if (c_.TxRunning) require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
+        require(written, "the write of record FC00");
     } catch (const AutomationError& e) {
         c_.logEvent(2, QStringLiteral("modeChange error: ") + e.text());
+        c_.setError(QStringLiteral("MODE CHANGE ERROR"));
+        c_.waitSecs(2);
+    } catch (const NotDone& n) {
+        c_.logEvent(2, QStringLiteral("modeChange: the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
+        modeRequest_ = false;
         c_.setError(QStringLiteral("MODE CHANGE ERROR"));
         c_.waitSecs(2);
     }
@@ -185,8 +235,8 @@ void MainFrm::SoftBootBtn_Click() {
 void MainFrm::BBPBtn_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: BBPBtn_Click()"));
     const QString& t = c_.BbpTypeHex;
-    if (t == "3") openWindow(openers_.alderEditor);
-    else if (t == "11" || t == "13" || t == "10" || t == "30") openWindow(openers_.birchEditor);
+    if (t == "3") openWindow(QStringLiteral("alderfrm_Show"), openers_.alderEditor);
+    else if (t == "11" || t == "13" || t == "10" || t == "30") openWindow(QStringLiteral("birchfrm_Show"), openers_.birchEditor);
     else c_.dialogs().message(this, QStringLiteral("Cannot Align  - Unknown Baseband Processor"));
 }
 
@@ -210,8 +260,12 @@ void MainFrm::TestCmd_Click() {
     if (c_.AnalyzerOk && c_.PowerMeterOk) openTest();
 }
 
-void MainFrm::openWindow(const std::function<void(Console&)>& opener) {
-    if (opener) opener(c_);
+void MainFrm::openWindow(const QString& handler, const WindowOpener& opener) {
+    c_.logEvent(1, QStringLiteral("EVENT: %1()").arg(handler));
+    if (!opener) return;
+    QWidget* w = opener(c_);
+    if (w && std::find(adapterWindows_.begin(), adapterWindows_.end(), w) == adapterWindows_.end())
+        adapterWindows_.emplace_back(w);
 }
 
 // ---- Pattern and SSID fields ------------------------------------------------------------------
@@ -223,6 +277,7 @@ void MainFrm::PatternTxt_LostFocus() {
 
 void MainFrm::SSIDTxt_GotFocus() {
     c_.logEvent(1, QStringLiteral("EVENT: SSIDTxt_GotFocus()"));
+    pollingBeforeSsid_ = c_.refreshTimer().isActive();
     c_.refreshTimer().stop();
     const int start = SSIDTxt_->cursorPosition();
     SSIDTxt_->setSelection(start, SSIDTxt_->text().size());
@@ -239,13 +294,17 @@ void MainFrm::SSIDTxt_LostFocus() {
             return true;
         });
     }
-    c_.refreshTimer().start();
+    // Polling goes on only where it was on: with an adapter open and the disable box clear.
+    if (pollingBeforeSsid_ && c_.VireoObj && !tmrdisablechk_->isChecked()) c_.refreshTimer().start();
+    pollingBeforeSsid_ = false;
 }
 
 bool MainFrm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PatternTxt_) {
         if (event->type() == QEvent::FocusIn) {
-            PatternTxt_->setSelection(PatternTxt_->cursorPosition(), 4);
+            // Its text is selected, so that the digits typed replace it (the field holds four);
+            // after the click that gave the focus, which would otherwise place the caret.
+            QTimer::singleShot(0, PatternTxt_, [p = PatternTxt_] { p->selectAll(); });
         } else if (event->type() == QEvent::FocusOut) {
             PatternTxt_LostFocus();
         } else if (event->type() == QEvent::KeyPress) {
@@ -254,6 +313,12 @@ bool MainFrm::eventFilter(QObject* watched, QEvent* event) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             const bool navigation = key == Qt::Key_Tab || key == Qt::Key_Backtab;
             if (!hex && !navigation) return true;  // discarded, editing keys included
+        }
+    } else if (watched == AdapterLst_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && AdapterLst_->currentItem()) {
+            AdapterLst_Click();  // the keyboard opens the selected adapter as a click does
+            return true;
         }
     } else if (watched == SSIDTxt_) {
         if (event->type() == QEvent::FocusIn) SSIDTxt_GotFocus();

@@ -7,21 +7,26 @@
 #include <iostream>
 
 #include "MFGTestFrm.h"
+#include "close_on_signal.h"
 #include "headless_run.h"
 #include "main_frm.h"
 #include "oleaut/objbase.h"
 #include "window_openers.h"
 
+namespace {
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("kestview"));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(KESTVIEW_VERSION_MAJOR).arg(KESTVIEW_VERSION_MINOR).arg(KESTVIEW_VERSION_PATCH));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // The headless manufacturing test needs no display (its report still renders).
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--mfgtest") == 0 && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestview"));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(KESTVIEW_VERSION_MAJOR)
-                                            .arg(KESTVIEW_VERSION_MINOR)
-                                            .arg(KESTVIEW_VERSION_PATCH));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Test console for Vireo wireless-LAN adapters."));
     parser.addHelpOption();
@@ -34,6 +39,20 @@ int main(int argc, char** argv) {
     parser.addOption(timeScale);
     parser.addOption(trace);
     kestview::mfgtest::addHeadlessOptions(parser);
+    {
+        // Help and version need no display: they are answered before the GUI starts.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        if (parser.parse(arguments) &&
+            (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+             parser.isSet(QStringLiteral("version")))) {
+            QCoreApplication core(argc, argv);
+            nameApplication();
+            parser.process(core);  // prints and exits
+        }
+    }
+    QApplication app(argc, argv);
+    nameApplication();
     parser.process(app);
 
     bool ok = false;
@@ -86,6 +105,7 @@ int main(int argc, char** argv) {
                 ->show();
         };
         kestview::MainFrm window(console, std::move(openers));
+        kestview::closeOnTermination(window);
         window.show();
         status = QApplication::exec();
     }

@@ -52,8 +52,7 @@ MainFrm::MainFrm(Console& console, WindowOpeners openers, QWidget* parent)
 }
 
 MainFrm::~MainFrm() {
-    c_.refreshTimer().stop();
-    hook_.Unhook();
+    endSession();  // a window destroyed without being closed first still stops its test
 }
 
 QString MainFrm::captionText() {
@@ -232,7 +231,7 @@ QWidget* MainFrm::buildChannels() {
     auto* v = new QVBoxLayout(box);
     for (int ch = 1; ch <= 14; ++ch) {
         const int mhz = ch == 14 ? 2484 : 2407 + 5 * ch;
-        auto* o = new QRadioButton(QStringLiteral("%1mhz").arg(mhz));
+        auto* o = new ChannelOption(QStringLiteral("%1mhz").arg(mhz));
         o->setObjectName(indexed("RadioOpt", ch));
         RadioOpt_[ch] = o;
         v->addWidget(o);
@@ -295,12 +294,40 @@ void MainFrm::connectControls() {
     connect(SoftBootBtn_, &QPushButton::clicked, this, [this] { SoftBootBtn_Click(); });
     connect(BBPBtn_, &QPushButton::clicked, this, [this] { BBPBtn_Click(); });
     connect(TestCmd_, &QPushButton::clicked, this, [this] { TestCmd_Click(); });
-    connect(IssueCmdBtn_, &QPushButton::clicked, this, [this] { openWindow(openers_.commandWindow); });
-    connect(RIDBtn_, &QPushButton::clicked, this, [this] { openWindow(openers_.recordBrowser); });
-    connect(viewTallies_, &QAction::triggered, this, [this] { openWindow(openers_.tallies); });
-    connect(sweepResults_, &QAction::triggered, this, [this] { openWindow(openers_.sweepResults); });
+    connect(IssueCmdBtn_, &QPushButton::clicked, this,
+            [this] { openWindow(QStringLiteral("IssueCmdBtn_Click"), openers_.commandWindow); });
+    connect(RIDBtn_, &QPushButton::clicked, this,
+            [this] { openWindow(QStringLiteral("RIDBtn_Click"), openers_.recordBrowser); });
+    connect(viewTallies_, &QAction::triggered, this,
+            [this] { openWindow(QStringLiteral("ViewTalliesMnu_Click"), openers_.tallies); });
+    connect(sweepResults_, &QAction::triggered, this,
+            [this] { openWindow(QStringLiteral("SweepResultsMnu_Click"), openers_.sweepResults); });
+    // A card reset from another window (the tallies window) rests the test buttons as Soft Boot does.
+    connect(&c_, &Console::cardResetRequested, this, [this] {
+        try {
+            ClearTestBtns();
+        } catch (const AutomationError& e) {
+            c_.logEvent(2, QStringLiteral("ClearTestBtns error: ") + e.text());
+        }
+    });
     PatternTxt_->installEventFilter(this);
     SSIDTxt_->installEventFilter(this);
+    AdapterLst_->installEventFilter(this);
+    orderTabs();
+}
+
+void MainFrm::orderTabs() {
+    // Left to right as the window reads: where and which adapters, the list and its buttons, the
+    // identity and the rate and mode, the control panel, the channels, the refresh box.
+    std::vector<QWidget*> order{optServer_[0], optServer_[1], txtServer_, optAdapters_[0], optAdapters_[1],
+                                AdapterLst_,   CloseAdaptCmd_, CloseBtn_,  SSIDTxt_};
+    for (const auto& [index, caption] : kRates) order.push_back(RateOpt_[index]);
+    order.insert(order.end(), {portTypeCbo_, ContTxBtn_, ContRxBtn_, MonitorBtn_, SoftBootBtn_, pbodBtn_, TxSupBtn_,
+                               InitBtn_, ResetBtn_, SleepBtn_, WakeBtn_, IssueCmdBtn_, RIDBtn_, BBPBtn_, TestCmd_,
+                               PatternTxt_});
+    for (auto& [i, o] : RadioOpt_) order.push_back(o);
+    order.push_back(tmrdisablechk_);
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 // ---- Start-up and shut-down -------------------------------------------------------------------
@@ -332,10 +359,19 @@ void MainFrm::Form_Load() {
 
 void MainFrm::closeEvent(QCloseEvent* event) {
     c_.logEvent(1, QStringLiteral("EVENT: Form_Unload()"));
+    endSession();
+    event->accept();
+}
+
+void MainFrm::endSession() {
+    if (ended_) return;
+    ended_ = true;
     c_.refreshTimer().stop();
+    // Exit Testing has stopped the test already; a window closed any other way stops it here.
+    if (!shutdown_) stopAdapterTest();
+    closeAdapterWindows();
     hook_.Unhook();
     c_.releaseAll();
-    event->accept();
 }
 
 void MainFrm::CloseBtn_Click() {
@@ -419,6 +455,9 @@ void MainFrm::optServer_Click(int index) {
         c_.RemoteObj = {};
         c_.AdaptersObj = {};
         QApplication::restoreOverrideCursor();
+        // The STANDBY text and the busy colour go; the status bar keeps what the provider said.
+        setBackground(txtServer_, colours_.white);
+        c_.setError(e.text());
         const qint32 number = creationErrorNumber(e.number());
         Dialogs& d = c_.dialogs();
         switch (number) {
@@ -444,7 +483,11 @@ void MainFrm::AdapterLst_Click() {
     c_.logEvent(1, QStringLiteral("EVENT: AdapterLst_Click()"));
     disablebtns();
     clearFields();
-    if (c_.TxRunning) ContTxBtn_Click();
+    // The adapter opened before stays open, but its test stops now, on that adapter, and none of
+    // its objects serves the next one.
+    stopAdapterTest();
+    closeAdapterWindows();
+    forgetAdapter();
     const QListWidgetItem* item = AdapterLst_->currentItem();
     if (!item) return;
     const QString line = item->text();
@@ -505,8 +548,12 @@ void MainFrm::AdapterLst_Click() {
         c_.SerialNo = c_.getSerial().trimmed();
     } catch (const AutomationError& e) {
         c_.logEvent(2, e.text());
+        // What could not be had shows nothing: no MAC address of an earlier adapter, no serial.
+        if (!c_.RidMacAddr) MacTxt_->setPlaceholderText(QStringLiteral("not available"));
         c_.setError(prefix + QStringLiteral(" Open Rids failure - RID Argument Error"));
         c_.waitSecs(2);
+        timer.stop();
+        return;
     }
     applyRefreshCheck();
     timer.setInterval(250);
@@ -526,17 +573,60 @@ void MainFrm::CloseAdaptCmd_Click() {
     c_.logEvent(1, QStringLiteral("EVENT CloseAdaptCmd_Click()"));
     c_.refreshTimer().stop();
     CloseAdaptCmd_->setEnabled(false);
+    stopAdapterTest();  // a closed adapter is left with its radio quiet
+    closeAdapterWindows();
     clearFields();
     disablebtns();
     listAdapters();
     StatusLbl_->clear();
-    if (c_.AdapterKey.isEmpty()) return;
-    try {
-        c_.fetchAdapter();
-        c_.AdapterObj.close();
-    } catch (const AutomationError& e) {
-        c_.setError(e.text());
+    if (!c_.AdapterKey.isEmpty()) {
+        try {
+            c_.fetchAdapter();
+            c_.AdapterObj.close();
+        } catch (const AutomationError& e) {
+            c_.setError(e.text());
+        }
     }
+    forgetAdapter();
+}
+
+void MainFrm::stopAdapterTest() {
+    c_.logEvent(3, QStringLiteral("stopAdapterTest()"));
+    if (c_.VireoObj) {
+        try {
+            if (!c_.VireoObj.stopTest()) c_.setError(QStringLiteral("Adapter %1 did not stop its test").arg(c_.AdapterKey));
+        } catch (const AutomationError& e) {
+            c_.logEvent(2, QStringLiteral("StopTest error: ") + e.text());
+            c_.setError(e.text());
+        }
+    }
+    c_.TxRunning = false;
+    txRequest_ = false;
+    for (QPushButton* b : {pbodBtn_, MonitorBtn_, TxSupBtn_, ContRxBtn_, ContTxBtn_}) setBackground(b, colours_.buttonFace);
+    setChannelTicked(selectedChannel_, false);
+}
+
+void MainFrm::closeAdapterWindows() {
+    for (const QPointer<QWidget>& w : adapterWindows_)
+        if (w) w->close();
+    adapterWindows_.clear();
+}
+
+void MainFrm::forgetAdapter() {
+    c_.releaseAdapterObjects();
+    c_.MacBytes.clear();
+    c_.SerialNo.clear();
+    c_.BbpTypeHex.clear();
+    MacTxt_->setPlaceholderText({});
+    // The panel's choices belonged to that adapter.
+    if (QRadioButton* o = channelOption(selectedChannel_)) setBackground(o, colours_.buttonFace);
+    if (QRadioButton* o = channelOption(polledChannel_)) setTextColour(o, colours_.normalText);
+    setChannelTicked(selectedChannel_, false);
+    selectedChannel_ = clickedChannel_ = rateChoice_ = portChoice_ = 0;
+    channelRequest_ = rateRequest_ = modeRequest_ = txRequest_ = requestRefused_ = false;
+    contRxOn_ = pbodOn_ = txSupOn_ = monitorOn_ = false;
+    polledChannel_ = 0;
+    poll_ = {};
 }
 
 void MainFrm::tmrdisablechk_Click() {
@@ -567,7 +657,7 @@ void MainFrm::disablebtns() {
     for (auto& [i, o] : RadioOpt_) o->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{PatternTxt_, IssueCmdBtn_, pbodBtn_, BBPBtn_, TxSupBtn_, SoftBootBtn_,
                                                       ContTxBtn_, ContRxBtn_, ResetBtn_, InitBtn_, SleepBtn_, WakeBtn_,
-                                                      RIDBtn_, TestCmd_, MonitorBtn_, portTypeCbo_})
+                                                      RIDBtn_, TestCmd_, MonitorBtn_, portTypeCbo_, RateFrm_, modeFrm_})
         w->setEnabled(false);
     viewTallies_->setEnabled(false);
     sweepResults_->setEnabled(false);
@@ -587,6 +677,15 @@ void MainFrm::setBackground(QWidget* w, const QColor& colour) {
         o->setProperty("optionBackground", colour == colours_.buttonFace ? QColor() : colour);
         applyChannelOptionStyle(o);
         return;
+    }
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        // A mode's colour fills the button flat, the table's colour exactly (the style would shade
+        // a palette colour into a gradient); the face colour gives the style's own button back.
+        b->setStyleSheet(colour == colours_.buttonFace
+                             ? QString()
+                             : QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2;"
+                                              " border-radius: 3px; padding: 4px 8px; }")
+                                   .arg(colour.name(), colour.darker(160).name()));
     }
     QPalette p = w->palette();
     p.setColor(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Base, colour);

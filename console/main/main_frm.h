@@ -5,7 +5,9 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <QPointer>
 #include <map>
+#include <vector>
 
 #include "console.h"
 #include "hook_mod.h"
@@ -35,10 +37,13 @@ struct ColourTable {
     QColor white{255, 255, 255};
 };
 
+// Opens (or raises) a window that works on the open adapter and returns it.
+using WindowOpener = std::function<QWidget*(Console&)>;
+
 // What the main window opens; each window's library sets its entry.
 struct WindowOpeners {
-    std::function<void(Console&)> recordBrowser, commandWindow, tallies, sweepResults, alderEditor, birchEditor,
-        mfgTest;
+    WindowOpener recordBrowser, commandWindow, tallies, sweepResults, alderEditor, birchEditor;
+    std::function<void(Console&)> mfgTest;
     // Initialises the bench instruments (sets PowerMeterOk and AnalyzerOk).
     std::function<void(Console&)> initTestEquip;
 };
@@ -59,6 +64,8 @@ public:
     void clearFields();
     void ClearTestBtns();
     void parseMacAddr();
+    // A rate option click (the index is the value written to FC84).
+    void RateOpt_Click(int index);
 
     static QString captionText();
 
@@ -70,6 +77,7 @@ private:
     QWidget* buildChannels();
     QWidget* buildStatus();
     void connectControls();
+    void orderTabs();
     void Initial();
     void Form_Load();
 
@@ -83,7 +91,6 @@ private:
 
     // Control panel.
     void RadioOpt_Click(int index);
-    void RateOpt_Click(int index);
     void portTypeCbo_Click();
     void ContTxBtn_Click();
     void toggleMode(QPushButton* button, bool& flag, const QString& name, bool (Vireo::*mode)() const);
@@ -91,7 +98,16 @@ private:
     void SoftBootBtn_Click();
     void BBPBtn_Click();
     void TestCmd_Click();
-    void openWindow(const std::function<void(Console&)>& opener);
+    void openWindow(const QString& handler, const WindowOpener& opener);
+    // Stops the test mode of the open adapter (the adapter that runs it) and returns the test
+    // buttons and TxRunning to rest. Failures are traced and shown; the caller carries on.
+    void stopAdapterTest();
+    // Closes the windows that work on the open adapter's objects.
+    void closeAdapterWindows();
+    // Forgets the open adapter: its objects, its identity and the panel's choices and requests.
+    void forgetAdapter();
+    // What closing the window or ending the program does once: stop the test, release everything.
+    void endSession();
     void PatternTxt_LostFocus();
     void SSIDTxt_GotFocus();
     void SSIDTxt_LostFocus();
@@ -153,7 +169,11 @@ private:
     } poll_;
     int polledChannel_ = 0;
     bool shutdown_ = false;
+    bool ended_ = false;
     bool inTick_ = false;
+    bool pollingBeforeSsid_ = false;
+    bool requestRefused_ = false;  // the adapter did not carry out the last request served  // the refresh timer ran when the SSID field took the focus
+    std::vector<QPointer<QWidget>> adapterWindows_;
 };
 
 }  // namespace kestview

@@ -69,7 +69,8 @@ void MainFrm::RefreshTmr_Timer() {
             if (poll_.previousChannel != 0)
                 if (QRadioButton* o = channelOption(poll_.previousChannel)) setTextColour(o, colours_.normalText);
         }
-        if (poll_.port != 0) c_.clrstatusbar();
+        // A refused request's message stays until the operator asks again.
+        if (poll_.port != 0 && !requestRefused_) c_.clrstatusbar();
         c_.logEvent(2, QStringLiteral("-- Refresh Timer Normal Exit --"));
     } catch (const AutomationError& e) {
         c_.logEvent(2, QStringLiteral("** Refresh timer Error Exit **"));

@@ -68,7 +68,11 @@ cmdsFrm::cmdsFrm(Console& console, QWidget* parent) : QWidget(parent, Qt::Window
 
     connect(executeCmd, &QPushButton::clicked, this, &cmdsFrm::execute);
     connect(cmdTxt_, &QLineEdit::returnPressed, this, &cmdsFrm::execute);
-    connect(exitCmd, &QPushButton::clicked, this, &QWidget::close);
+    connect(exitCmd, &QPushButton::clicked, this, [this] {
+        console_.logEvent(1, QStringLiteral("EVENT: ExitCmd_Click()"));
+        close();
+    });
+    console_.logEvent(1, QStringLiteral("EVENT: Form_Load()"));
     cmdTxt_->setFocus();
 }
 
@@ -79,9 +83,10 @@ void cmdsFrm::execute() {
     for (std::size_t i = 0; i < 3; ++i) params[i] = commandWord(paramtxt_[i]->text());
     try {
         if (cmd && params[0] && params[1] && params[2]) {
-            const QByteArray resp = console_.VireoObj.sendCmd(*cmd, *params[0], *params[1], *params[2]);
-            if (resp.size() >= 3) {
-                for (std::size_t i = 0; i < 3; ++i) rsptxt_[i]->setText(responseText(std::uint8_t(resp[qsizetype(i)])));
+            // A command the adapter refused (not done) is an error like any other.
+            const auto resp = console_.VireoObj.sendCmd(*cmd, *params[0], *params[1], *params[2]);
+            if (resp && resp->size() >= 3) {
+                for (std::size_t i = 0; i < 3; ++i) rsptxt_[i]->setText(responseText(std::uint8_t((*resp)[qsizetype(i)])));
                 return;
             }
         }

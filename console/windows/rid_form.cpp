@@ -91,7 +91,10 @@ RidForm::RidForm(Console& console, QWidget* parent) : QWidget(parent, Qt::Window
         showRid();
     });
     connect(writeCmd, &QPushButton::clicked, this, &RidForm::writeRid);
-    connect(closeCmd, &QPushButton::clicked, this, &QWidget::close);
+    connect(closeCmd, &QPushButton::clicked, this, [this] {
+        console_.logEvent(1, QStringLiteral("EVENT: CloseCmd_Click()"));
+        close();
+    });
     load();
 }
 
@@ -101,9 +104,9 @@ void RidForm::load() {
     dispOpt_->button(0)->setChecked(true);
     setRangeControls(0);
     try {
-        console_.RidsObj = console_.VireoObj.rids();
-        for (Rid& rid : console_.RidsObj.all()) {
-            console_.CurRid = rid;
+        rids_ = console_.VireoObj.rids();
+        for (Rid& rid : rids_.all()) {
+            curRid_ = rid;
             ridCBox_->addItem(rid.id().toUpper());
             if (const auto name = nameRid(rid.no())) rid.setName(*name);
         }
@@ -137,8 +140,9 @@ void RidForm::showRid() {
     }
     ridLst_->clear();
     try {
-        console_.CurRid = console_.RidsObj.item(id);
-        const Rid& rid = console_.CurRid;
+        curRid_ = {};
+        curRid_ = rids_.item(id);
+        const Rid& rid = curRid_;
         long length = rid.length();
         setRangeControls(length);
         RidReading reading;
@@ -179,7 +183,7 @@ void RidForm::writeRid() {
     if (input.trimmed().isEmpty() || ridCBox_->currentText().isEmpty()) return;
     bool written = false;
     try {
-        const Rid& rid = console_.CurRid;
+        const Rid& rid = curRid_;
         if (const auto value = ridWriteValue(input, rid ? rid.length() : 0); value && rid) {
             written = value->text ? rid.setRidStringValue(*value->text)
                                   : rid.setRidAsByteArray(QByteArray(reinterpret_cast<const char*>(value->bytes.data()),

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "record_objects.h"
 #include "rid_lines.h"
 
 class QButtonGroup;
@@ -24,6 +25,8 @@ public:
 
     // Fills RidLst with the selected record in the current display form.
     void showRid();
+    // The record this window shows and writes.
+    const Rid& curRid() const { return curRid_; }
 
 private:
     void load();
@@ -32,6 +35,10 @@ private:
     void writeRid();
 
     Console& console_;
+    // Each browser keeps its own collection and record, so a write goes into the record this
+    // window shows, whatever another browser shows.
+    Rids rids_;
+    Rid curRid_;
     RidDisplay display_ = RidDisplay::AsciiData;
     int wordIndex_ = 1;
     QComboBox* ridCBox_;

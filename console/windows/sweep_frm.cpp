@@ -45,6 +45,7 @@ SweepFrm::SweepFrm(Console& console, QWidget* parent) : QWidget(parent, Qt::Wind
         srt_.reset();
         close();
     });
+    console_.logEvent(1, QStringLiteral("EVENT: Form_Load()"));
     updateResults();
 }
 

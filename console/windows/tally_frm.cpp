@@ -51,10 +51,14 @@ TallyFrm::TallyFrm(Console& console, QWidget* parent) : QWidget(parent, Qt::Wind
     layout->addLayout(buttons);
 
     connect(resetCmd, &QPushButton::clicked, this, &TallyFrm::cardReset);
-    connect(exitCmd, &QPushButton::clicked, this, &QWidget::close);
+    connect(exitCmd, &QPushButton::clicked, this, [this] {
+        console_.logEvent(1, QStringLiteral("EVENT: ExitCmd_Click()"));
+        close();
+    });
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(500);
+    console_.logEvent(1, QStringLiteral("EVENT: Form_Load()"));
     connect(&timer1_, &QTimer::timeout, this, &TallyFrm::refreshTallies);
     try {
         tallies_ = console_.VireoObj.tallies();
@@ -77,6 +81,7 @@ void TallyFrm::refreshTallies() {
 void TallyFrm::cardReset() {
     console_.logEvent(1, QStringLiteral("EVENT: ResetCmd_Click()"));
     QString failure;
+    emit console_.cardResetRequested();  // the test stops and the main window's buttons rest first
     try {
         if (!console_.VireoObj.cardReset()) failure = QStringLiteral("The adapter did not carry out the card reset.");
     } catch (const AutomationError& e) {

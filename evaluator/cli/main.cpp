@@ -59,6 +59,7 @@ struct EventLog {
     std::vector<std::string> errors;
     std::vector<std::string> notices;
     std::string endMessage;
+    bool finished = false;  // ended in good order: the stream's transmitter finished
     std::atomic<bool> started{false};  // statistics run (a stream receiver starts them on accept)
     std::atomic<bool> ended{false};
 
@@ -77,6 +78,7 @@ struct EventLog {
         } else if (event.kind == RunEvent::Kind::Ended) {
             std::lock_guard lock(mutex);
             // The worker ends a run without a text when the peer closed the connection.
+            finished = event.finished;
             endMessage = event.text.empty() ? "the peer closed the connection" : event.text;
             ended = true;
             wake();
@@ -126,25 +128,23 @@ int main(int argc, char** argv) {
     if (!started) return 1;
 
     // The figures once a second from the start of the statistics (a stream receiver starts them
-    // when its connection arrives); in between the process sleeps.
+    // when its connection arrives); in between the process sleeps. A quiet run shows nothing until
+    // its summary, so it sleeps until its deadline, its end or a signal.
     using Clock = std::chrono::steady_clock;
     const bool stream = o.settings.mode == TestMode::Stream;
     std::optional<Clock::time_point> deadline;
     if (o.durationSeconds > 0) deadline = Clock::now() + std::chrono::seconds(o.durationSeconds);
     std::optional<Clock::time_point> nextUpdate;
     while (!interrupted && !log.ended && (!deadline || Clock::now() < *deadline)) {
-        if (!nextUpdate && log.started) nextUpdate = Clock::now() + std::chrono::seconds(1);
+        if (!o.quiet && !nextUpdate && log.started) nextUpdate = Clock::now() + std::chrono::seconds(1);
         auto until = deadline;
         if (nextUpdate && (!until || *nextUpdate < *until)) until = nextUpdate;
         sleepUntil(until);
         if (!nextUpdate || Clock::now() < *nextUpdate) continue;
         *nextUpdate += std::chrono::seconds(1);
         const RunState state = run.state();
-        const StatisticsSnapshot snapshot = run.statistics().update(nowMs());
-        if (!o.quiet) {
-            printFigures(state, snapshot, !o.transmit, stream);
-            std::fflush(stdout);
-        }
+        printFigures(state, run.statistics().update(nowMs()), !o.transmit, stream);
+        std::fflush(stdout);
     }
     run.stop();
     const bool wasRunning = log.started;
@@ -176,11 +176,12 @@ int main(int argc, char** argv) {
         summary["per"] = values.per;
         summary["next_expected"] = receiver.expectedSequence();
     }
-    if (log.ended) {
+    const bool early = log.ended && !log.finished;
+    if (early) {
         std::fprintf(stderr, "airmeter-cli: the run ended early: %s\n", log.endMessage.c_str());
         summary["ended"] = log.endMessage;
     }
     std::cout << summary.dump() << std::endl;
     close(wakeFd);
-    return !log.ended && log.errors.empty() ? 0 : 1;
+    return !early && log.errors.empty() ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <optional>
 
+#include "setting_ranges.h"
+
 namespace airmeter::cli {
 namespace {
 
@@ -62,8 +64,9 @@ std::string usage() {
            "  --quiet                 print only the summary [off]\n"
            "  -h, --help              print this text\n"
            "\n"
-           "exit status: 0 the run lasted its duration or was interrupted; 1 a socket call failed or the\n"
-           "run ended early (the peer closed the connection, a connect or send error); 2 bad arguments.\n";
+           "exit status: 0 the run lasted its duration, was interrupted, or (stream rx) its transmitter\n"
+           "finished and closed the connection; 1 a socket call failed or the run ended early (the peer\n"
+           "closed or reset the connection before the end, a connect or send error); 2 bad arguments.\n";
 }
 
 std::variant<Options, HelpRequest, std::string> parseOptions(const std::vector<std::string>& args) {
@@ -94,6 +97,8 @@ std::variant<Options, HelpRequest, std::string> parseOptions(const std::vector<s
             out = *v;
             return std::nullopt;
         };
+        // Options that are also settings-file keys take the values the file may hold.
+        auto setting = [&](int& out, const IntegerSetting& s) { return number(out, s.low, s.high); };
         std::optional<std::string> error;
         if (name == "--mode") {
             if (value == "broadcast") o.settings.mode = TestMode::Broadcast;
@@ -109,15 +114,15 @@ std::variant<Options, HelpRequest, std::string> parseOptions(const std::vector<s
         } else if (name == "--broadcast-address") {
             o.settings.broadcastAddress = value;
         } else if (name == "--port") {
-            error = number(o.settings.socketPort, 1, 65535);
+            error = setting(o.settings.socketPort, kSockPortSetting);
         } else if (name == "--size") {
             error = number(o.settings.packetSize, 0, 1 << 30);
         } else if (name == "--fill") {
-            error = number(o.tx.pktFill, -1, 256);
+            error = setting(o.tx.pktFill, kPktFillSetting);
         } else if (name == "--delay") {
-            error = number(o.tx.pktDelay, 0, 60000);
+            error = setting(o.tx.pktDelay, kPktDelaySetting);
         } else if (name == "--burst") {
-            error = number(o.tx.pktBurst, 0, 1 << 30);
+            error = setting(o.tx.pktBurst, kPktBurstSetting);
         } else if (name == "--duration") {
             error = number(o.durationSeconds, 0, 1 << 20);
         }

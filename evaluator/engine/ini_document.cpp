@@ -131,7 +131,7 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
     if (at == std::string::npos) {
         at = lines_.size();
         if (!lines_.empty() && !trimmed(lines_.back().text).empty()) added.push_back({"", newline_});
-        added.push_back({"[" + std::string(section) + "]", newline_});
+        added.push_back({std::string(1, '[').append(section).append("]"), newline_});
     }
     added.push_back({std::string(key) + "=" + std::string(value), newline_});
     // The line before the new ones ends as the file's lines do, even when it was the last.

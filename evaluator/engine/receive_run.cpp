@@ -180,16 +180,21 @@ void ReceiveRun::streamLoop() {
             waitFor(socket_.fd(), POLLIN, kNoTimeout);
             continue;
         }
-        if (n < 0 && errno != ECONNRESET) {
+        const bool reset = n < 0;
+        if (reset && errno != ECONNRESET) {
             pause(10);
             continue;
         }
-        // The peer closed the connection.
+        // The peer closed the connection: in good order once it has sent all it had, or reset.
         if (shutdown(socket_.fd(), SHUT_WR) != 0 && errno != ENOTCONN) {
             reportError("Shutdown", lastSocketError());
         }
         if (socket_.reset() != 0) reportError("CloseSocket", lastSocketError());
-        end({});
+        if (reset) {
+            end({});
+        } else {
+            finish();
+        }
         return;
     }
 }

@@ -80,6 +80,12 @@ void TrafficRun::end(const std::string& message) {
     publish({RunEvent::Kind::Ended, state(), message});
 }
 
+void TrafficRun::finish() {
+    RunEvent event{RunEvent::Kind::Ended, state(), {}};
+    event.finished = true;
+    publish(std::move(event));
+}
+
 void TrafficRun::launch(std::function<void()> body) {
     worker_ = std::thread([this, body = std::move(body)] {
         try {

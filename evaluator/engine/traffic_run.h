@@ -29,6 +29,9 @@ struct RunEvent {
     RunState state = RunState::Idle;
     std::string text;
     std::uint64_t generation = 0;  // the run the event belongs to
+    // Ended: the run ended in good order (a stream receiver whose transmitter finished sending)
+    // rather than early.
+    bool finished = false;
 };
 
 // Receives events from start() and stop() on the owner's thread and from the worker on its own.
@@ -62,6 +65,8 @@ protected:
     void notify(const std::string& text);
     void startStatistics(const std::string& remote);
     void end(const std::string& message);
+    // Ends the run in good order: the peer finished what it had to send.
+    void finish();
     void launch(std::function<void()> body);
 
     // Waits for `events` on fd (ignored when fd < 0), for stop() or for the timeout.

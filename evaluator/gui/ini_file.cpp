@@ -85,6 +85,15 @@ bool IniFile::store(IniDocument& document, const std::optional<std::string>& rea
     return document.set(section, key, value);
 }
 
+void IniFile::notSaved(const QString& store) {
+    if (store == beside_) {
+        note(QStringLiteral("Cannot write the settings file \"%1\"; the settings were not saved.").arg(store));
+    } else {
+        note(QStringLiteral("Cannot write the settings file \"%1\" nor \"%2\"; the settings were not saved.")
+                 .arg(beside_, store));
+    }
+}
+
 void IniFile::update(const std::function<bool(IniDocument&)>& change) {
     const QString store = storePath();
     const bool exists = QFileInfo::exists(store);
@@ -93,26 +102,25 @@ void IniFile::update(const std::function<bool(IniDocument&)>& change) {
         exists || store == beside_ ? load(store) : std::optional(load(beside_).value_or(IniDocument{}));
     if (!base || (exists && !writable(QFileInfo(store)))) {
         // A file that could not be read, or is not ours to write, is never replaced.
-        note(QStringLiteral("Cannot write the settings file \"%1\".").arg(store));
+        notSaved(store);
         return;
     }
     IniDocument document = *base;
     if (!change(document) && exists) return;
-    if (store != beside_) {
-        QDir().mkpath(QFileInfo(store).absolutePath());
-        if (!reported_.contains(store)) {
-            reported_.insert(store);
-            note(QStringLiteral("The settings file \"%1\" cannot be written; the settings are saved in \"%2\".")
-                     .arg(beside_, store));
-        }
-    }
+    if (store != beside_) QDir().mkpath(QFileInfo(store).absolutePath());
     // Written beside the old file and put in its place only once complete.
     QSaveFile file(store);
     const std::string text = document.text();
     const bool written = file.open(QIODevice::WriteOnly) &&
                          file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
                          file.commit();
-    if (!written) note(QStringLiteral("Cannot write the settings file \"%1\".").arg(store));
+    if (!written) {
+        notSaved(store);
+    } else if (store != beside_ && !exists) {
+        // Said when the settings first move there; from then on they are read from there too.
+        note(QStringLiteral("The settings file \"%1\" cannot be written; the settings are saved in \"%2\".")
+                 .arg(beside_, store));
+    }
 }
 
 QString IniFile::takeMessages() {

@@ -48,9 +48,12 @@ private:
     bool besideUsable() const;
     std::optional<airmeter::IniDocument> load(const QString& path);
     void note(const QString& text);
+    // Tells that the settings could not be written to `store` (nor, when it is the fallback, beside
+    // the program).
+    void notSaved(const QString& store);
 
     QString beside_;
     QString fallback_;
     QStringList messages_;
-    QSet<QString> reported_;  // each unreadable file and the move to the fallback are said once
+    QSet<QString> reported_;  // each unreadable file is said once
 };

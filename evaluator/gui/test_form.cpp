@@ -86,9 +86,12 @@ void TTestForm::test() {
     if (!access_ || walking_ || access_->busy()) return;
     stop_ = false;
     walking_ = true;
+    const int before = list_->count();
     try {
         walkDmi(*access_, [this](const std::string& line) { list_->addItem(QString::fromStdString(line)); },
                 [this] { return stop_; }, [] { QCoreApplication::processEvents(); });
+        // Without a provider, or on a host without DMI data, the walk adds nothing.
+        if (list_->count() == before) messages().showMessage(this, "No DMI components were found.");
     } catch (const DmiError& e) {
         messages().showMessage(this, e.what());
     }
@@ -97,6 +100,10 @@ void TTestForm::test() {
 }
 
 void TTestForm::save() {
+    if (list_->count() == 0) {
+        messages().showMessage(this, "There is nothing to save: no DMI components are listed.");
+        return;
+    }
     // Written beside the old file and put in its place only once complete, so a failed write
     // leaves the earlier listing whole.
     QSaveFile file(outputPath_);

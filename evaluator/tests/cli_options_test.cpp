@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "options.h"
+#include "setting_ranges.h"
 
 using namespace airmeter;
 using namespace airmeter::cli;
@@ -42,6 +43,26 @@ TEST(CliOptions, BadArgumentsAreNamed) {
         const auto parsed = parseOptions(args);
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed));
         EXPECT_NE(std::get<std::string>(parsed).find(needle), std::string::npos) << std::get<std::string>(parsed);
+    }
+}
+
+// An option that is also a settings-file key takes exactly the values the file may hold.
+TEST(CliOptions, OptionsKeepTheRangesOfTheirSettingsFileKeys) {
+    for (const auto& [option, s] : std::vector<std::pair<std::string, IntegerSetting>>{
+             {"--port", kSockPortSetting},
+             {"--delay", kPktDelaySetting},
+             {"--burst", kPktBurstSetting},
+             {"--fill", kPktFillSetting}}) {
+        for (const int value : {s.low, s.high}) {
+            EXPECT_TRUE(std::holds_alternative<Options>(parseOptions({"tx", option, std::to_string(value)})))
+                << option << " " << value;
+        }
+        const std::string range = "from " + std::to_string(s.low) + " to " + std::to_string(s.high);
+        for (const int value : {s.low - 1, s.high + 1}) {
+            const auto parsed = parseOptions({"tx", option, std::to_string(value)});
+            ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << option << " " << value;
+            EXPECT_NE(std::get<std::string>(parsed).find(range), std::string::npos) << std::get<std::string>(parsed);
+        }
     }
 }
 

@@ -146,7 +146,7 @@ TEST_F(GuiTest, SettingsThatCannotBeStoredAreReported) {
     EXPECT_TRUE(sink_.texts[0].startsWith("Cannot read the settings file \"" + iniPath_ + "\" (it is a folder)"));
     EXPECT_TRUE(main.close());
     ASSERT_EQ(sink_.texts.size(), 2u);
-    EXPECT_EQ(sink_.texts[1], "Cannot write the settings file \"" + iniPath_ + "\".");
+    EXPECT_EQ(sink_.texts[1], "Cannot write the settings file \"" + iniPath_ + "\"; the settings were not saved.");
     QDir(iniPath_).removeRecursively();
 }
 
@@ -307,19 +307,30 @@ TEST_F(GuiTest, DoubleClickOnTheHeaderPrintsTheWindow) {
 
 TEST_F(GuiTest, DmiBrowserListsAndSavesTheDatabase) {
     const QString out = scratch("Airmeter.OUT");
-    {
+    QFile::remove(out);
+    const std::string root = scratch("dmi-id").toStdString();
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    qputenv("ORU_DMI_ROOT", QByteArray::fromStdString(root));
+    // Without the provider library, and with it on a host without DMI data: nothing is found, the
+    // window says so, and Save writes no empty file.
+    for (const bool library : {false, true}) {
         DmiLibrary::unload();
+        if (library) {
+            ASSERT_TRUE(DmiLibrary::load({std::string(AIRMETER_BINARY_DIR) + "/lib"})) << DmiLibrary::lastError();
+        }
         TTestForm form(out);
         EXPECT_EQ(form.windowTitle(), "TestForm");
         form.show();
         click(&form, "TestButton");
         click(&form, "SaveButton");
-        QFile file(out);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.size(), 0);  // without the library the listing is empty
+        ASSERT_EQ(sink_.texts.size(), 2u) << "library " << library;
+        EXPECT_EQ(sink_.texts[0], "No DMI components were found.");
+        EXPECT_EQ(sink_.texts[1], "There is nothing to save: no DMI components are listed.");
+        EXPECT_FALSE(QFile::exists(out));
+        sink_.texts.clear();
     }
-    const std::string root = scratch("dmi-id").toStdString();
-    std::filesystem::create_directories(root);
+    DmiLibrary::unload();
     std::ofstream(root + "/sys_vendor") << "Oru Systems\n";
     std::ofstream(root + "/bios_date") << "05/17/2024\n";
     std::ofstream(root + "/bios_vendor") << "Oru Firmware\n";

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "local_identity.h"
@@ -244,6 +245,52 @@ TEST(StreamExchange, ReceiverGetsEveryByteAndEndsWhenTheSenderCloses) {
         EXPECT_EQ(tx.statistics().cumulative().bytes, std::uint64_t{tx.sequence()} * 4000) << "delay " << delay;
         EXPECT_TRUE(rxEvents.errors().empty());
     }
+}
+
+// At full rate, with the socket full and sends cut short, the stream carries packet after packet
+// in order, each with the generator's next bytes, and ends on a whole packet.
+TEST(StreamExchange, PacketsFollowInOrderWithTheRandomFillContinuing) {
+    Socket listener(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in a = *ipv4Address("127.0.0.1", 0);
+    ASSERT_EQ(bind(listener.fd(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener.fd(), 1), 0);
+    socklen_t length = sizeof a;
+    getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&a), &length);
+    constexpr int kSize = 1000;
+    constexpr std::size_t kWanted = 5u << 20;  // several of the sender's batches
+    RandomFill::reseedForTest(7);
+    Events events;
+    TransmitRun tx(events.sink());
+    std::vector<std::uint8_t> stream;
+    std::thread reader([&] {
+        Socket peer(accept(listener.fd(), nullptr, nullptr));
+        // Nothing is read until the sender has filled its socket and stalls.
+        std::uint32_t last = 0;
+        eventually([&] {
+            std::this_thread::sleep_for(100ms);
+            const std::uint32_t now = tx.sequence();
+            return std::exchange(last, now) == now && now > 0;
+        });
+        std::vector<std::uint8_t> buffer(64 * 1024);
+        for (ssize_t n; (n = recv(peer.fd(), buffer.data(), buffer.size(), 0)) > 0;) {
+            stream.insert(stream.end(), buffer.begin(), buffer.begin() + n);
+        }
+    });
+    ASSERT_TRUE(tx.start(settingsFor(TestMode::Stream, ntohs(a.sin_port), kSize), {"127.0.0.1"}));
+    ASSERT_TRUE(eventually([&] { return tx.sequence() * std::size_t{kSize} >= kWanted; }));
+    tx.stop();
+    reader.join();
+    ASSERT_GE(stream.size(), kWanted);
+    ASSERT_EQ(stream.size() % kSize, 0u);
+    std::uint32_t seed = 7;
+    for (std::size_t at = 0, packet = 0; at < stream.size(); at += kSize, ++packet) {
+        ASSERT_EQ(sequenceOf(stream.data() + at, kSize), packet);
+        for (std::size_t i = kHeaderSize; i < kSize; ++i) {
+            seed = seed * 134775813u + 1u;
+            ASSERT_EQ(stream[at + i], seed >> 24) << "packet " << packet << " byte " << i;
+        }
+    }
+    EXPECT_TRUE(events.errors().empty());
 }
 
 TEST(ReceiveRun, StopEndsAnIdleRunAndThePortIsFreeAgain) {

@@ -169,8 +169,28 @@ TEST_F(SettingsTest, AReadOnlyFileBesideTheProgramIsReadAndTheSettingsGoToTheCon
     }
     EXPECT_EQ(contents(path_), original);
     EXPECT_TRUE(contents(fallback_).startsWith("; shared bench settings\n[MainConfig]\nSockPort=2200\n"));
+    // The next run of the program reads them there and says nothing more at its exit.
     TMainForm again(IniFile(path_, fallback_), identity_);
     EXPECT_EQ(again.findChild<QLineEdit*>("SockPortEdit")->text(), "2200");
+    again.findChild<QLineEdit*>("SockPortEdit")->setText("2300");
+    EXPECT_TRUE(again.close());
+    EXPECT_EQ(sink_.texts.size(), 1u);
+    EXPECT_TRUE(contents(fallback_).contains("SockPort=2300\n"));
+}
+
+TEST_F(SettingsTest, SettingsThatCanBeWrittenNowhereAreSaidOnceNotToBeSaved) {
+    writeFile(path_, "[MainConfig]\nSockPort=2000\n");
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString blocker = scratch("blocker");
+    writeFile(blocker, "a file where the configuration folder would be\n");
+    const QString fallback = blocker + "/Airmeter.INI";
+    TMainForm main(IniFile(path_, fallback), identity_);
+    main.findChild<QLineEdit*>("SockPortEdit")->setText("2100");
+    EXPECT_TRUE(main.close());
+    ASSERT_EQ(sink_.texts.size(), 1u) << (sink_.texts.empty() ? QString() : sink_.texts.back()).toStdString();
+    EXPECT_EQ(sink_.texts[0], "Cannot write the settings file \"" + path_ + "\" nor \"" + fallback +
+                                  "\"; the settings were not saved.");
+    EXPECT_EQ(contents(path_), "[MainConfig]\nSockPort=2000\n");
 }
 
 TEST_F(SettingsTest, AnUnreadableFileIsReportedAndNeverReplaced) {

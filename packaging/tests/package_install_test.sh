@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian packages of a build folder, unpacks them into a scratch root (dpkg -x) and uses
 # the installation there: the packages' contents and dependencies, every program's --help, the
-# installed oru-regsvr registering the installed component, the installed vireo-bench installing
+# installed oru-regsvr registering the installed component, the copyright file and changelog of each
+# package and lintian's verdict (no errors), the installed vireo-bench installing
 # the installed default bench, and a script through the installed oleaut module listing the bench's
 # adapters with every library of ours loaded from the scratch root. Registry, bench state and home
 # folder stay inside the scratch folder.
@@ -61,6 +62,27 @@ for p in "${packages[@]}"; do
     deb[$p]=${files[0]}
     dpkg -x "${files[0]}" "$root"
 done
+# Each package carries its copyright file and Debian changelog, and lintian finds no error in it.
+for p in "${packages[@]}"; do
+    doc=$root/usr/share/doc/$p
+    [ -f "$doc/copyright" ] || fail "$p: no /usr/share/doc/$p/copyright"
+    gzip -t "$doc/changelog.Debian.gz" 2>/dev/null || fail "$p: no gzipped /usr/share/doc/$p/changelog.Debian.gz"
+    version=$(dpkg-deb -f "${deb[$p]}" Version)
+    entry=$(gzip -dc "$doc/changelog.Debian.gz" | head -1)
+    [[ $entry == "$p ($version) "* ]] || fail "$p: the changelog's first entry is not $p ($version): $entry"
+done
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps installs it)"
+for p in "${packages[@]}"; do
+    # The packages made above are uncompressed (make packages uses xz), and those made without
+    # dpkg-shlibdeps lack their library dependencies by design.
+    suppress=uses-no-compression-for-data-tarball
+    case $p in orudirezo|python3-oleaut|kestview) suppress+=,missing-dependency-on-libc ;; esac
+    out=$(lintian --no-cfg --suppress-tags "$suppress" "${deb[$p]}" 2>&1) || true
+    if grep -q '^E: ' <<<"$out"; then
+        fail "lintian finds errors in $p:
+$(grep '^E: ' <<<"$out")"
+    fi
+done
 for entry in "${expected_depends[@]}"; do
     p=${entry%%|*}
     want=${entry#*|}
@@ -74,7 +96,8 @@ examples=$root/usr/share/doc/python3-oleaut/examples
 installed=(
     "$root/usr/bin/oru-regsvr" "$root/usr/bin/oru-fwimage" "$root/usr/bin/vireo-bench" "$root/usr/bin/farlinkd"
     "$lib/liboruDirEzo.so" "$lib/liboleaut.so" "$lib/libregistry.so" "$lib/libkernel32.so" "$lib/libndisreq32.so"
-    "$lib/libvireobench.so" "$lib/libhp438a.so" "$lib/libhp8593e.so" "$lib/libdmiapi32.so"
+    "$lib/libvireobench.so" "$lib/libhp438a.so" "$lib/libhp8593e.so" "$lib/libinstruments_gpib.so"
+    "$lib/libdmiapi32.so"
     "$lib/libfarlink.so" "$lib/libfarlink_provider.so"
     "$root/usr/share/oru/benches/default.json" "$root/usr/share/oru/instruments/hp438a.json"
     "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py"

@@ -303,7 +303,16 @@ AdapterSpec parseAdapter(const json& j, const std::string& path) {
     }
     if (r.has("faults")) {
         Reader f(r.raw("faults"), r.at("faults"));
-        f.allow({"writesDoNotStick"});
+        f.allow({"writesDoNotStick", "refusedCommands", "refusedRecordWrites"});
+        auto words = [&f](const char* name, const char* example, std::vector<WORD>& out) {
+            if (!f.has(name)) return;
+            const json& list = f.raw(name);
+            if (!list.is_array()) f.failAt(f.at(name), std::string("expected a list such as ") + example);
+            for (std::size_t i = 0; i < list.size(); ++i)
+                out.push_back(WORD(Reader::integerValue(list[i], f.at(name) + "[" + std::to_string(i) + "]", 0xFFFF, true)));
+        };
+        words("refusedCommands", "[\"0x0838\"]", a.faults.refusedCommands);
+        words("refusedRecordWrites", "[\"FC84\"]", a.faults.refusedRecordWrites);
         if (f.has("writesDoNotStick")) {
             const json& list = f.raw("writesDoNotStick");
             if (!list.is_array()) f.failAt(f.at("writesDoNotStick"), "expected a list of {\"from\", \"to\"} ranges");

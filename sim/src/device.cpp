@@ -198,7 +198,10 @@ NDIS_STATUS Device::Parts::command(ndis::Request& r) {
     CommandBlock block;
     for (std::size_t i = 0; i < 4; ++i) block[i] = wordAt(r.buffer + 2 * i);
     const WORD code = block[0];
-    const NDIS_STATUS s = controller.execute(block, now());
+    const auto& refusedCommands = spec.faults.refusedCommands;
+    const bool refused = std::find(refusedCommands.begin(), refusedCommands.end(), code) != refusedCommands.end();
+    if (refused) block = {cmdstatus::BadParameter, 0, 0, 0};
+    const NDIS_STATUS s = refused ? NDIS_STATUS_FAILURE : controller.execute(block, now());
     rf.update(controller, baseband, s == NDIS_STATUS_SUCCESS && block[0] == cmdstatus::Ok && code == cmd::ContinuousTx);
     // The status word and the responses come back in the caller's block, for a set as well.
     for (std::size_t i = 0; i < 4; ++i) putWord(r.buffer + 2 * i, block[i]);
@@ -232,6 +235,8 @@ NDIS_STATUS Device::Parts::record(ndis::Request& r) {
     if (length < 1 || 4 + 2 * DWORD(length - 1) > r.length) return NDIS_STATUS_INVALID_DATA;
     std::vector<WORD> data(length - 1);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = wordAt(r.buffer + 4 + 2 * i);
+    const auto& refusedWrites = spec.faults.refusedRecordWrites;
+    if (std::find(refusedWrites.begin(), refusedWrites.end(), rid) != refusedWrites.end()) return NDIS_STATUS_FAILURE;
     if (NDIS_STATUS s = records.write(rid, data)) return s;
     r.bytesTransferred = DWORD(4 + 2 * data.size());
     return NDIS_STATUS_SUCCESS;

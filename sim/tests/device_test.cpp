@@ -139,6 +139,22 @@ TEST(Device, ControllerCommands) {
     EXPECT_EQ(command(*birch, cmd::ContinuousTx, 1).status, NDIS_STATUS_SUCCESS);
 }
 
+TEST(Device, RefusedCommandsAndRecordWritesChangeNothing) {
+    TestBench bench(R"({"adapters":[{"key":"0001","service":"F1","driverDesc":"f","baseband":"birch-a",
+      "mac":"00:60:1D:00:00:01","faults":{"refusedCommands":["0x0838"],"refusedRecordWrites":["FC84"]}}]})");
+    auto d = bench.device("0001");
+    const Reply refused = command(*d, 0x0838, 9);
+    EXPECT_EQ(refused.status, NDIS_STATUS_FAILURE);
+    EXPECT_EQ(refused.word(0), 0x0001) << "the bad-parameter status";
+    EXPECT_EQ(d->controllerState().channel, 1);
+    EXPECT_EQ(command(*d, 0x0E38, 0x5555).status, NDIS_STATUS_SUCCESS) << "other commands are carried out";
+    EXPECT_EQ(d->controllerState().mode, TestMode::ContinuousTx);
+    EXPECT_EQ(writeRecord(*d, 0xFC84, {8}).status, NDIS_STATUS_FAILURE);
+    EXPECT_EQ(d->record(0xFC84), std::vector<WORD>({15}));
+    EXPECT_EQ(readRecord(*d, 0xFC84).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(writeRecord(*d, 0xFC00, {3}).status, NDIS_STATUS_SUCCESS);
+}
+
 TEST(Device, CardResetAndReopening) {
     TestBench bench;
     auto d = bench.device("0003");

@@ -1,54 +1,25 @@
 // The simulated gateway's side of the GPIB-ETHERNET protocol, spoken over loopback by a raw client.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include "gateway/prologix.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace vireo::sim;
 
 namespace {
 
-class Client {
-public:
-    explicit Client(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~Client() { ::close(fd_); }
-    bool connected() const { return connected_; }
-    void send(const std::string& s) { ASSERT_EQ(::send(fd_, s.data(), s.size(), MSG_NOSIGNAL), ssize_t(s.size())); }
-    // What arrives within `ms` (up to the first line end).
-    std::string line(int ms = 2000) {
-        std::string out;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (out.find('\n') == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
-            char c;
-            if (::recv(fd_, &c, 1, 0) != 1) break;
-            out += c;
-        }
-        return out;
-    }
+using Client = vireo::sim::testing::GatewayClient;
 
-private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
+const std::string kVersionLine = "Vireo GPIB-ETHERNET Controller version 01.06.06.00\r\n";
+
+using vireo::sim::testing::eventually;
 
 struct GatewayFixture : ::testing::Test {
     vireo::sim::testing::TestBench bench;
@@ -76,40 +47,104 @@ TEST(HostInput, CutsLinesAndHonoursEscapes) {
     EXPECT_EQ(lines[1].data, "IP");
 }
 
-TEST_F(GatewayFixture, AnswersGatewayCommandsAndPassesDataToTheAddressedInstrument) {
+// The controller's commands as its manual describes them, one case per command form: what it
+// answers (nothing: silence within the read time-out, which is 100 ms here).
+TEST_F(GatewayFixture, AnswersEachCommandAsTheControllersManualDescribes) {
     Client c(port);
     ASSERT_TRUE(c.connected());
-    c.send("++ver\n");
-    EXPECT_NE(c.line().find("GPIB-ETHERNET"), std::string::npos);
-    c.send("++addr 18\n++addr\n");
-    EXPECT_EQ(c.line(), "18\r\n");
-    c.send("++read_tmo_ms 5000\n++read_tmo_ms\n");  // out of range: kept
-    EXPECT_EQ(c.line(), "500\r\n");
-    c.send("++bogus\n");
-    EXPECT_EQ(c.line(), "Unrecognized command\r\n");
-    c.send("ID?\n++read eoi\n");
-    EXPECT_EQ(c.line(), "HP8593E\r\n");
-    c.send("++auto 1\nID?\n");
-    EXPECT_EQ(c.line(), "HP8593E\r\n");
-    EXPECT_EQ(gateway.received(18), (std::vector<std::string>{"ID?", "ID?"}));
+    c.send("++read_tmo_ms 100\n++ver\n");
+    EXPECT_EQ(c.upTo(kVersionLine), "") << "++ver answers in the real controller's form";
+    const struct {
+        const char* send;
+        const char* reply;
+    } cases[] = {
+        {"++mode", "1\r\n"},
+        {"++savecfg", "1\r\n"},  // on after every start
+        {"++auto", "0\r\n"},
+        {"++eoi", "1\r\n"},
+        {"++eos", "0\r\n"},
+        {"++eot_enable", "0\r\n"},
+        {"++read_tmo_ms", "100\r\n"},
+        {"++read_tmo_ms 3001\n++read_tmo_ms", "100\r\n"},  // 1..3000: out of range, kept
+        {"++read_tmo_ms 0\n++read_tmo_ms", "100\r\n"},
+        {"++addr 18\n++addr", "18\r\n"},
+        {"++addr 31\n++addr", "18\r\n"},
+        {"++bogus", "Unrecognized command\r\n"},
+        {"++ADDR", "18\r\n"},  // commands in either case
+        {"++spoll 18", "0\r\n"},
+        {"++srq", "0\r\n"},
+        // Reads: until EOI, until a character, until the time-out; nothing without a reply.
+        {"ID?\n++read eoi", "HP8593E\r\n"},
+        {"ID?\n++read", "HP8593E\r\n"},
+        {"ID?\n++read 13", "HP8593E\r"},
+        {"++read eoi", "\n"},  // the rest of that reply
+        {"++read eoi", ""},
+        {"++read bogus", ""},
+        {"++eot_enable 1\n++eot_char 42\nID?\n++read eoi", "HP8593E\r\n*"},
+        {"++eot_enable 0\n++auto 1\nID?", "HP8593E\r\n"},
+        {"++auto 0\nID?\n++clr\n++read eoi", ""},  // a device clear empties its output
+        {"++addr 7\nID?\n++read eoi", ""},         // nobody at address 7
+        {"++spoll 7", ""},
+        {"++addr 13\n?ID\n++read eoi", "HP438A\r\n"},
+    };
+    for (const auto& k : cases) {
+        c.send(std::string(k.send) + "\n++ver\n");
+        std::string got = c.upTo(kVersionLine);
+        EXPECT_EQ(got, k.reply) << k.send;
+    }
+    EXPECT_EQ(gateway.received(18).front(), "ID?");
 }
 
-TEST_F(GatewayFixture, AbsentOrSilentInstrumentsTimeOutAndGarbageHarmsNoOtherClient) {
-    Client a(port), b(port);
-    a.send("++read_tmo_ms 50\n++addr 7\nID?\n++read eoi\n++ver\n");
-    // The read of the empty address gives nothing; the next command is answered after it.
-    EXPECT_NE(a.line().find("GPIB-ETHERNET"), std::string::npos);
-    a.send("++addr 18\nCF 2412MZ\n++read eoi\n++ver\n");  // nothing to read: silence, then the version
-    EXPECT_NE(a.line().find("GPIB-ETHERNET"), std::string::npos);
-    a.send(std::string("\x00\xff\x1b", 3) + std::string(9000, 'Z') + "\n++addr 18\n\x01\x02;;;\n");
-    b.send("++addr 18\nCF?\n++read eoi\n");
-    EXPECT_EQ(b.line(), "2412000000\r\n");
-    a.send("ERR?\n++read eoi\n");
-    EXPECT_EQ(a.line(), "112\r\n");
-    // A client that leaves mid-command is forgotten; others carry on.
-    { Client c(port); c.send("++addr 18\nCF 24"); }
-    b.send("ID?\n++read eoi\n");
-    EXPECT_EQ(b.line(), "HP8593E\r\n");
+// The settings belong to the controller: the next client finds them as the last one left them;
+// with ++savecfg on they are saved, and a reset (++rst) brings back what was saved.
+TEST_F(GatewayFixture, SettingsAreTheControllersAndSavedUnlessSavingIsOff) {
+    {
+        Client a(port);
+        a.send("++addr 13\n++read_tmo_ms 250\n++savecfg 0\n++addr 18\n++eot_enable 1\n++ver\n");
+        EXPECT_EQ(a.upTo(kVersionLine), "");
+    }
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 0; }));
+    Client b(port);
+    ASSERT_TRUE(b.connected());
+    b.send("++addr\n++read_tmo_ms\n++eot_enable\n++savecfg\n++ver\n");
+    EXPECT_EQ(b.upTo(kVersionLine), "18\r\n250\r\n1\r\n0\r\n");
+    b.send("++rst\n++addr\n++eot_enable\n++savecfg\n++ver\n");
+    EXPECT_EQ(b.upTo(kVersionLine), "13\r\n0\r\n1\r\n") << "the address and time-out saved before saving was turned off";
+}
+
+// One client at a time: a second connection is closed at once, unserved, and nothing it sent
+// reaches an instrument; once the first client leaves, the next is served.
+TEST_F(GatewayFixture, ServesOneClientAtATime) {
+    auto first = std::make_unique<Client>(port);
+    first->send("++addr 18\n++ver\n");
+    EXPECT_EQ(first->upTo(kVersionLine), "");
+    {
+        Client second(port);
+        second.send("++addr 18\nIP\n++ver\n");
+        EXPECT_TRUE(second.closedByPeer());
+    }
+    EXPECT_TRUE(gateway.received(18).empty());
+    EXPECT_EQ(gateway.connectionsTurnedAway(), 1);
+    first.reset();
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsOpen() == 0; }));
+    Client third(port);
+    third.send("++ver\n");
+    EXPECT_EQ(third.upTo(kVersionLine), "");
+    EXPECT_EQ(gateway.connectionsServed(), 2);
+}
+
+// Garbage, over-long lines and a client that leaves mid-line harm nothing: the instrument keeps
+// its state and the next client is served.
+TEST_F(GatewayFixture, GarbageAndAbandonedLinesHarmNothing) {
+    {
+        Client a(port);
+        a.send("++addr 18\nCF 2412MZ\n");
+        a.send(std::string("\x00\xff\x1b", 3) + std::string(9000, 'Z') + "\n\x01\x02;;;\nCF 24");
+    }
+    ASSERT_TRUE(eventually([&] { return gateway.connectionsServed() == 1 && gateway.connectionsOpen() == 0; }));
+    Client b(port);
+    b.send("++addr 18\nCF?\n++read eoi\n++ver\n");
+    EXPECT_EQ(b.upTo(kVersionLine), "2412000000\r\n");
 }
 
 TEST(Gateway, RefusesBenchesWhoseInstrumentsCannotBeServed) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -190,10 +191,13 @@ TEST_F(EditorTest, AlderAutoRefreshLeavesEditedFieldsAlone) {
     QLineEdit* edited = field(*w, "bbpTxt(28)");
     edited->setText("7E");
     const QString before = status->text();
+    // Each pass lets the bench's status registers move, then waits for the refresh (connected
+    // before the spy, so it has run when the spy sees the tick).
+    QSignalSpy ticks(timer, &QTimer::timeout);
     bool changed = false;
     for (int i = 0; i < 3 && !changed; ++i) {
         bench().clock().advance(std::chrono::milliseconds(700));
-        QTest::qWait(1100);
+        ASSERT_TRUE(ticks.wait(30000)) << "no refresh tick";
         changed = status->text() != before;
     }
     EXPECT_TRUE(changed);
@@ -207,8 +211,9 @@ TEST_F(EditorTest, BirchAutoRefreshOverwritesRegister31) {
     QLineEdit* cr31 = field(*w, "bbpTxt(31)");
     const QString shown = cr31->text();
     cr31->setText("77");
+    QSignalSpy ticks(w->findChild<QTimer*>("Timer1"), &QTimer::timeout);
     w->findChild<QCheckBox*>("RefreshChk")->click();
-    QTest::qWait(600);
+    ASSERT_TRUE(ticks.wait(30000)) << "no refresh tick";
     EXPECT_EQ(cr31->text(), shown);
 }
 

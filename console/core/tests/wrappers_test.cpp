@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "console_fixture.h"
+#include "firmware/srec_writer.h"
+#include "firmware/station_image.h"
+#include "firmware_objects.h"
 #include "oleaut/oleauto.h"
 
 namespace kestview::testing {
@@ -132,12 +138,33 @@ TEST_F(Wrappers, FailuresCarryTheAutomationError) {
 }
 
 TEST_F(Wrappers, FlashProgressConnectsAndDisconnects) {
-    const Firmware fw = console().VireoObj.firmware();
+    // A small station image on disk, read and plugged once; each flash raises one event a block.
+    firmware::StationImageOptions options;
+    options.codeBytes = 6000;
+    const auto file = std::filesystem::temp_directory_path() / ("wrappers-fw-" + std::to_string(::getpid()) + ".hex");
     {
-        FlashProgressConnection connection(fw, [](qint32, qint32, qint32) {});
+        std::ofstream out(file);
+        out << firmware::WriteSrec(firmware::MakeStationImageLayout(options));
     }
-    // A second connection after the first one ended works too; an object without the event refuses.
-    FlashProgressConnection again(fw, [](qint32, qint32, qint32) {});
+    const Firmware fw = console().VireoObj.firmware();
+    ASSERT_TRUE(fw.loadHEXFile(QString::fromStdString(file.string())));
+    std::filesystem::remove(file);
+    ASSERT_TRUE(fw.plugImage());
+    const qint32 blocks = fw.totalImageBlocks();
+    ASSERT_GT(blocks, 1);
+
+    std::vector<qint32> first, second;
+    {
+        FlashProgressConnection connection(fw, [&](qint32 count, qint32, qint32) { first.push_back(count); });
+        ASSERT_TRUE(fw.flashImage());
+    }
+    EXPECT_EQ(first.size(), std::size_t(blocks)) << "one event per block while connected";
+    // After the disconnection the first handler hears nothing; a second connection does.
+    FlashProgressConnection again(fw, [&](qint32 count, qint32, qint32) { second.push_back(count); });
+    ASSERT_TRUE(fw.flashImage());
+    EXPECT_EQ(first.size(), std::size_t(blocks));
+    EXPECT_EQ(second.size(), std::size_t(blocks));
+    // An object without the event refuses.
     EXPECT_THROW(FlashProgressConnection(Firmware(ComPtr<IDispatch>(console().VireoObj.dispatch())), {}),
                  AutomationError);
 }

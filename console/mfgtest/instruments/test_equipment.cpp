@@ -29,16 +29,33 @@ void TestEquipment::closeReplaced(const std::function<void()>& close) {
     }
 }
 
+// What a driver says its failure status means ("the instrument gateway at HOST:PORT is in use by
+// another program"), for the status bar; a library without the function says nothing more.
+void TestEquipment::explain(DriverLibrary& library, const char* function, int handle, int status) {
+    using Message = int(int, int, char*, int);
+    char text[256] = {};
+    try {
+        library.function<Message>(function)(handle, status, text, int(sizeof text));
+    } catch (const BindingError&) {
+        return;
+    }
+    if (status_ && text[0]) status_(text);
+}
+
 void TestEquipment::initTestEquip() {
     if (PowerMeterHandle > 0) closeReplaced([&] { meter_.close(PowerMeterHandle); });
     step([&] { PowerMeterHandle = meter_.init(kPowerMeterAddress); });
-    if (!step([&] { PowerMeterOk = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0) == 0; })) PowerMeterOk = false;
+    int setup = 0;
+    if (!step([&] { PowerMeterOk = (setup = meter_.setup(PowerMeterHandle, 0, 0, 0, 0, 0)) == 0; })) PowerMeterOk = false;
+    else if (PowerMeterHandle <= 0) explain(meter_.library(), "hp438a_error_message", PowerMeterHandle, PowerMeterHandle);
+    else if (setup < 0) explain(meter_.library(), "hp438a_error_message", PowerMeterHandle, setup);
     if (AnalyzerHandle > 0) closeReplaced([&] { analyzer_.saClose(AnalyzerHandle); });
     if (!step([&] {
             AnalyzerHandle = analyzer_.saInit(0, 1);
             AnalyzerOk = AnalyzerHandle > 0;
         }))
         AnalyzerOk = false;
+    else if (!AnalyzerOk) explain(analyzer_.library(), "saErrorMessage", AnalyzerHandle, AnalyzerHandle);
 }
 
 void TestEquipment::InitAnalyzer() {

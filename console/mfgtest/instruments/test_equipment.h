@@ -12,7 +12,8 @@ namespace kestview::instruments {
 
 class TestEquipment {
 public:
-    // `status` receives the text of a step that failed for want of a library or function.
+    // `status` receives the text of a step that failed for want of a library or function, and what
+    // a driver says about an instrument that did not open (the gateway busy, the wrong instrument).
     using StatusText = std::function<void(const std::string&)>;
     explicit TestEquipment(StatusText status, std::string meterLibrary = kPowerMeterLibrary,
                            std::string analyzerLibrary = kAnalyzerLibrary);
@@ -39,6 +40,7 @@ private:
     // Runs one step; a binding failure goes to the status text and returns false.
     bool step(const std::function<void()>& body);
     static void closeReplaced(const std::function<void()>& close);
+    void explain(DriverLibrary& library, const char* function, int handle, int status);
 
     StatusText status_;
     class hp438a meter_;

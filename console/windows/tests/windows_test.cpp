@@ -146,6 +146,44 @@ TEST_F(RecordBrowser, BadInputOrARefusedWriteIsAWriteError) {
     EXPECT_EQ(dialogs().messages().size(), 2u);
 }
 
+TEST_F(RecordBrowser, TwoBrowsersEachWriteTheRecordTheyShow) {
+    RidForm a(console()), b(console());
+    choose(a, "FC02");
+    choose(b, "FC04");
+    child<QLineEdit>(a, "ridWriteTxt")->setText("\"net-a");
+    child<QPushButton>(a, "writeCmd")->click();
+    child<QLineEdit>(b, "ridWriteTxt")->setText("\"own-b");
+    child<QPushButton>(b, "writeCmd")->click();
+    const Rids rids = console().VireoObj.rids();
+    EXPECT_EQ(rids.item(QStringLiteral("fc02")).ridStringValue(), "net-a");
+    EXPECT_EQ(rids.item(QStringLiteral("fc04")).ridStringValue(), "own-b");
+    EXPECT_TRUE(dialogs().messages().empty());
+}
+
+class RefusingAdapter : public ConsoleTest {
+protected:
+    RefusingAdapter()
+        : ConsoleTest(R"({"adapters":[{"key":"0002","service":"VIREO2","driverDesc":"Refusing","baseband":"birch-b",
+                          "mac":"00:60:1D:B2:00:02","faults":{"refusedCommands":["0x0838"]}}]})") {
+        openAdapter();
+    }
+};
+
+TEST_F(RefusingAdapter, ARefusedCommandIsAnIssueCommandError) {
+    cmdsFrm form(console());
+    child<QPushButton>(form, "executeCmd")->click();  // command 0000 is carried out
+    ASSERT_TRUE(dialogs().messages().empty());
+    const QString before = child<QLineEdit>(form, "rsptxt(0)")->text();
+    child<QLineEdit>(form, "cmdTxt")->setText("0838");
+    child<QLineEdit>(form, "paramtxt(0)")->setText("6");
+    bench().journal().clear();
+    child<QPushButton>(form, "executeCmd")->click();
+    EXPECT_EQ(bench().journal().entriesFor(OID_VIREO_COMMAND).size(), 1u) << "sent, and refused";
+    EXPECT_EQ(messages(dialogs()), QStringList({"Issue Command Error"}));
+    EXPECT_EQ(child<QLineEdit>(form, "rsptxt(0)")->text(), before);
+    EXPECT_EQ(bench().device("0002")->controllerState().channel, 1);
+}
+
 class EdgeBench : public ConsoleTest {
 protected:
     EdgeBench() : ConsoleTest(kEdgeBench) { openAdapter(); }

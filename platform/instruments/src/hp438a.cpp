@@ -7,6 +7,7 @@
 #include "gateway_link.h"
 #include "reply_parse.h"
 #include "session_table.h"
+#include "status_text.h"
 
 #define DRIVER_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -37,7 +38,23 @@ std::string calFactorCode(double percent) {
 
 }  // namespace
 
-DRIVER_EXPORT int hp438a_init(int address) { return sessions().open(address, readGatewaySettings()); }
+// The meter's identity request and the model its reply names.
+constexpr const char* kIdentityQuery = "?ID";
+constexpr const char* kModel = "HP438A";
+
+DRIVER_EXPORT int hp438a_init(int address) {
+    return sessions().open(address, readGatewaySettings(), [](GatewayLink& link) -> int {
+        int status = link.clear();
+        if (status != INSTR_SUCCESS) return status;
+        const auto id = link.query(kIdentityQuery, status);
+        if (id) return namesModel(*id, kModel) ? INSTR_SUCCESS : INSTR_ERR_IDENTITY;
+        if (status != INSTR_ERR_TIMEOUT) return status;
+        // Silence may be another instrument that does not take the meter's codes: one that
+        // answers the common identity query is at the meter's address in its place.
+        int other = INSTR_SUCCESS;
+        return link.query("ID?", other) ? INSTR_ERR_IDENTITY : status;
+    });
+}
 
 DRIVER_EXPORT int hp438a_setup(int handle, int sensor, int units, int trigger, int calFactor, int zero) {
     if (sensor < 0 || sensor > 1 || units < 0 || units > 1 || trigger < 0 || trigger > 1 || calFactor < 0 ||
@@ -71,3 +88,9 @@ DRIVER_EXPORT int hp438a_cal_factor(int handle, double percent) {
 }
 
 DRIVER_EXPORT int hp438a_close(int handle) { return sessions().close(handle); }
+
+DRIVER_EXPORT int hp438a_error_message(int handle, int status, char* text, int size) {
+    std::string meter = "the power meter";
+    if (const int address = sessions().address(handle); address >= 0) meter += " at GPIB " + std::to_string(address);
+    return copyText(statusText(status, meter), text, size);
+}

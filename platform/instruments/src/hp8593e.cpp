@@ -8,6 +8,7 @@
 #include "gateway_link.h"
 #include "reply_parse.h"
 #include "session_table.h"
+#include "status_text.h"
 
 #define DRIVER_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -21,6 +22,8 @@ SessionTable& sessions() {
 }
 
 constexpr int kMaxTitle = 64;
+// What the analyzer answers to "ID?".
+constexpr const char* kModel = "HP8593E";
 
 // "CF 2412000000HZ": a code, a number in the analyzer's free-field form and its unit.
 std::string code(const char* name, double value, const char* unit) {
@@ -53,18 +56,14 @@ int onAnalyzer(int handle, F&& call) {
 DRIVER_EXPORT int saInit(int address, int reset) {
     if (address < 0 || address > 30 || reset < 0 || reset > 1) return INSTR_ERR_ARGUMENT;
     const GatewaySettings settings = readGatewaySettings();
-    const int handle = sessions().open(address ? address : settings.analyzerAddress, settings);
-    if (handle <= 0) return handle;
-    const int s = onAnalyzer(handle, [&](GatewayLink& link) {
-        int status = INSTR_SUCCESS;
-        if (!link.query("ID?", status)) return status;
+    return sessions().open(address ? address : settings.analyzerAddress, settings, [&](GatewayLink& link) -> int {
+        int status = link.clear();
+        if (status != INSTR_SUCCESS) return status;
+        const auto id = link.query("ID?", status);
+        if (!id) return status;
+        if (!namesModel(*id, kModel)) return INSTR_ERR_IDENTITY;
         return reset ? link.write("IP") : INSTR_SUCCESS;
     });
-    if (s != INSTR_SUCCESS) {
-        sessions().close(handle);
-        return s;
-    }
-    return handle;
 }
 
 DRIVER_EXPORT int saReset(int handle) {
@@ -192,4 +191,10 @@ DRIVER_EXPORT int saZoomReadPeak(int handle, double* hz, double* dbm) {
         if (s == INSTR_SUCCESS) *hz = f, *dbm = a;
         return s;
     });
+}
+
+DRIVER_EXPORT int saErrorMessage(int handle, int status, char* text, int size) {
+    std::string analyzer = "the spectrum analyzer";
+    if (const int address = sessions().address(handle); address >= 0) analyzer += " at GPIB " + std::to_string(address);
+    return copyText(statusText(status, analyzer), text, size);
 }

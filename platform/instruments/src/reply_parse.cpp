@@ -31,4 +31,10 @@ std::optional<double> parsePowerReading(std::string_view reply) {
     return v;
 }
 
+bool namesModel(std::string_view reply, std::string_view model) {
+    const std::string_view s = trim(reply);
+    if (s.substr(0, model.size()) != model) return false;
+    return s.size() == model.size() || s[model.size()] == ',' || s[model.size()] == ' ';
+}
+
 }  // namespace oru::instruments

@@ -13,4 +13,8 @@ std::optional<double> parseNumber(std::string_view reply);
 // A power meter reading in dBm: a number below the meter's over-range/error codes (9.0E+40 and up).
 std::optional<double> parsePowerReading(std::string_view reply);
 
+// An identity reply that names `model` ("HP8593E"): the model alone, or followed by a revision
+// after a separator ("HP438A,REV 2"); blanks and line ends around it allowed.
+bool namesModel(std::string_view reply, std::string_view model);
+
 }  // namespace oru::instruments

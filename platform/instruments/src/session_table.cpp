@@ -2,30 +2,39 @@
 
 namespace oru::instruments {
 
-int SessionTable::open(int gpibAddress, const GatewaySettings& settings) {
-    auto session = std::make_shared<Session>();
-    if (const int s = session->link.open(settings, gpibAddress); s != INSTR_SUCCESS) return s;
+int SessionTable::open(int gpibAddress, const GatewaySettings& settings,
+                       const std::function<int(GatewayLink&)>& greet) {
+    if (gpibAddress < 0 || gpibAddress > 30) return INSTR_ERR_ARGUMENT;
+    {
+        std::lock_guard guard(mutex_);
+        if (sessions_.size() >= kMaxSessions || next_ == 0x7fffffff) return INSTR_ERR_SESSIONS;
+    }
+    int status = INSTR_SUCCESS;
+    auto bus = attachBus(settings, status);
+    if (!bus) return status;
+    if ((status = transact(*bus, gpibAddress, greet)) != INSTR_SUCCESS) {
+        detachBus(bus);
+        return status;
+    }
     std::lock_guard guard(mutex_);
-    if (sessions_.size() >= kMaxSessions || next_ == 0x7fffffff) return INSTR_ERR_SESSIONS;
     const int handle = next_++;
-    sessions_.emplace(handle, std::move(session));
+    sessions_.emplace(handle, Session{gpibAddress, std::move(bus)});
     return handle;
 }
 
 int SessionTable::with(int handle, const std::function<int(GatewayLink&)>& call) {
-    std::shared_ptr<Session> session;
+    Session session;
     {
         std::lock_guard guard(mutex_);
         const auto it = sessions_.find(handle);
         if (it == sessions_.end()) return INSTR_ERR_HANDLE;
         session = it->second;
     }
-    std::lock_guard guard(session->lock);
-    return call(session->link);
+    return transact(*session.bus, session.address, call);
 }
 
 int SessionTable::close(int handle) {
-    std::shared_ptr<Session> session;
+    Session session;
     {
         std::lock_guard guard(mutex_);
         const auto it = sessions_.find(handle);
@@ -33,11 +42,14 @@ int SessionTable::close(int handle) {
         session = std::move(it->second);
         sessions_.erase(it);
     }
-    std::lock_guard guard(session->lock);  // a call still running on it finishes first
-    // What the session wrote reaches its instrument before the close returns, so it cannot arrive
-    // after the commands of a session opened next (the gateway serves connections side by side).
-    session->link.flush();
+    detachBus(session.bus);
     return INSTR_SUCCESS;
+}
+
+int SessionTable::address(int handle) {
+    std::lock_guard guard(mutex_);
+    const auto it = sessions_.find(handle);
+    return it == sessions_.end() ? -1 : it->second.address;
 }
 
 }  // namespace oru::instruments

@@ -1,5 +1,5 @@
 // The open sessions of one driver library, by handle. A handle is a positive number never reused
-// while the library is loaded; each session's calls are serialised by its own lock.
+// while the library is loaded. A session is an instrument's GPIB address on a gateway's bus.
 #pragma once
 
 #include <functional>
@@ -7,28 +7,31 @@
 #include <memory>
 #include <mutex>
 
-#include "gateway_link.h"
+#include "gateway_bus.h"
 #include "instruments/status.h"
 
 namespace oru::instruments {
 
-struct Session {
-    std::mutex lock;
-    GatewayLink link;
-};
-
 class SessionTable {
 public:
-    // Opens a session on `gpibAddress`; returns its handle or a negative status.
-    int open(int gpibAddress, const GatewaySettings& settings);
-    // Runs `call` on the session under its lock; INSTR_ERR_HANDLE for an unknown handle.
+    // Opens a session on `gpibAddress` (sharing the gateway's connection when this process has
+    // one) and runs `greet` on it (a device clear, an identity check); returns the handle or a
+    // negative status, with nothing left open on failure.
+    int open(int gpibAddress, const GatewaySettings& settings, const std::function<int(GatewayLink&)>& greet);
+    // Runs `call` on the session as one transaction; INSTR_ERR_HANDLE for an unknown handle.
     int with(int handle, const std::function<int(GatewayLink&)>& call);
     int close(int handle);
+    // The GPIB address of an open session, else -1.
+    int address(int handle);
 
 private:
+    struct Session {
+        int address = 0;
+        std::shared_ptr<GatewayBus> bus;
+    };
     static constexpr std::size_t kMaxSessions = 64;
     std::mutex mutex_;
-    std::map<int, std::shared_ptr<Session>> sessions_;
+    std::map<int, Session> sessions_;
     int next_ = 1;
 };
 

@@ -64,4 +64,7 @@ TEST_F(MaskLoop, BothPassesRecordTunedChannelsMeasuredThroughTheDrivers) {
     ASSERT_EQ(measurements.size(), 14u);
     for (auto [channel, n] : measurements) EXPECT_LE(n, 24) << "channel " << channel;
     EXPECT_FALSE(readPublishedEmission(adapter.device().stateDir()).transmitting);
+    // The meter's session and the analyzer's, opened again for each pass, share one connection.
+    EXPECT_EQ(gateway.connectionsServed(), 1);
+    EXPECT_EQ(gateway.connectionsTurnedAway(), 0);
 }

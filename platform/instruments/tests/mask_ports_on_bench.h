@@ -12,31 +12,21 @@
 #include <vector>
 
 #include "controller.h"
-#include "instruments/gateway_config.h"
 #include "instruments/hp438a.h"
 #include "instruments/hp8593e.h"
 #include "mask_test_ports.h"
-#include "registry/winreg.h"
 #include "request_helpers.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
 #include "vireo/sim/rf_emission.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 namespace bench_rig {
 
 namespace mt = kestview::mfgtest;
 
-// Points the drivers at the gateway on 127.0.0.1:`port`.
-inline void pointDriversAt(int port) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port);
-    RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegCloseKey(key);
-}
+using vireo::sim::testing::pointDriversAt;
 
 // A Birch or Cedar adapter of the bench, its baseband registers by name ("CR31").
 class BenchAdapter final : public mt::MaskTestAdapter {
@@ -136,9 +126,11 @@ struct RfRig : ::testing::Test {
     BenchAdapter adapter{bench.device("0003")};
     DriverInstruments instruments;
     QuickHost host;
+    int port = 0;  // the gateway's
 
     void SetUp() override {
-        pointDriversAt(gateway.listen(0));
+        port = gateway.listen(0);
+        pointDriversAt(port);
         instruments.meter = hp438a_init(13);
         ASSERT_EQ(hp438a_setup(instruments.meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
         adapter.initPhy();

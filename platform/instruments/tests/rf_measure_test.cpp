@@ -2,6 +2,8 @@
 // manufacturing test measures it: its analyzer set-up and its sidelobe measurement, with the Cedar
 // adapter on the RF cable in continuous transmit.
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "mask_ports_on_bench.h"
 #include "mask_test.h"
@@ -111,4 +113,45 @@ TEST_F(RfBench, OnlyTheNoiseFloorsWhenNothingOnTheCableTransmits) {
     birch.setChannel(6);
     birch.continuousTx(0);
     noiseOnly("an adapter off the cable transmitting");
+}
+
+// A script written from the instruments' programming manuals and the gateway's manual alone
+// (examples/instruments.py, through PyVISA) reads what the drivers read: the same carrier, first
+// sidelobe and output power on a transmitting channel.
+TEST_F(RfBench, AScriptFromTheManualsReadsWhatTheDriversRead) {
+    constexpr int kChannel = 6;
+    transmit(kChannel, 64);
+    // The gateway serves one program at a time: the drivers let it go for the script.
+    hp438a_close(instruments.meter);
+    saClose(instruments.analyzer);
+    instruments.meter = instruments.analyzer = 0;
+    ASSERT_TRUE(vireo::sim::testing::eventually([&] { return gateway.connectionsOpen() == 0; }));
+    const std::string command = std::string(ORU_PYTHON) + " " + ORU_SOURCE_DIR + "/examples/instruments.py --port " +
+                                std::to_string(port) + " --channel " + std::to_string(kChannel) + " 2>&1";
+    FILE* script = ::popen(command.c_str(), "r");
+    ASSERT_TRUE(script);
+    std::string out;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, script)) out += buf;
+    ASSERT_EQ(::pclose(script), 0) << out;
+    double carrier = 0, centreMhz = 0, sidelobe = 0, sidelobeDbc = 0, power = 0;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("carrier:"), "carrier: %lf dBm at %lf MHz", &carrier, &centreMhz), 2) << out;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("first sidelobe:"), "first sidelobe: %lf dBm (%lf dBc)", &sidelobe,
+                          &sidelobeDbc), 2) << out;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("output power:"), "output power: %lf dBm", &power), 1) << out;
+
+    instruments.meter = hp438a_init(13);
+    ASSERT_EQ(hp438a_setup(instruments.meter, 0, 0, 0, 0, 0), INSTR_SUCCESS);
+    sequence.SetupAnalyzer();
+    instruments.SetAnalyzerFrequency(channelCentreHz(kChannel));
+    double hz = 0, peak = 0, dbm = 0;
+    ASSERT_EQ(saZoomReadPeak(instruments.analyzer, &hz, &peak), INSTR_SUCCESS);
+    instruments.SetAnalyzerFrequency(channelCentreHz(kChannel));
+    const double lobe = sequence.MeasureSidelobe(true, 1);
+    ASSERT_EQ(hp438a_measure(instruments.meter, 0, &dbm), INSTR_SUCCESS);
+    EXPECT_NEAR(centreMhz * 1e6, hz, 1e6);
+    EXPECT_NEAR(carrier, peak, 0.3);
+    EXPECT_NEAR(sidelobeDbc, lobe, 0.3);
+    EXPECT_NEAR(power, dbm, 2 * rf::kPowerMeterNoiseDb + 0.01);
+    EXPECT_NEAR(sidelobeDbc, model(kChannel, 64, false).firstSidelobeDbc, 0.3);
 }

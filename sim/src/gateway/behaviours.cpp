@@ -73,6 +73,24 @@ public:
                 }
                 m.hz = t.frequency(*p);
             }
+        } else if (action == "next highest peak") {
+            // The highest peak below the marker's, of those that stand out by the excursion.
+            const Trace& t = trace(in);
+            Marker& m = activeMarker(in);
+            if (!m.on) m = Marker{true, t.frequency(highestPeak(t))};
+            const auto p = nextHighestPeak(t, t.pointAt(m.hz), excursion(in));
+            if (!p) {
+                in.pushError("NO PEAK");
+                return true;
+            }
+            m.hz = t.frequency(*p);
+        } else if (action == "centre up" || action == "centre down") {
+            // The step key: the centre frequency moves by the frequency step, within its range.
+            PropertyValue& cf = in.property("centre frequency");
+            const PropertySpec* spec = in.spec("centre frequency");
+            const double next = cf.number + (action == "centre up" ? 1 : -1) * in.property("frequency step").number;
+            if ((spec->min && next < *spec->min) || (spec->max && next > *spec->max)) in.pushError(in.definition().error.rangeErrorCode);
+            else cf.number = next;
         } else if (action == "marker to centre") {
             Marker& m = activeMarker(in);
             if (m.on) in.property("centre frequency").number = m.hz;

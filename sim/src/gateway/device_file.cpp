@@ -136,7 +136,7 @@ DeviceDefinition parseDeviceFile(std::string_view text_, const std::string& wher
     if (!devices.contains(name)) fail(where + ".devices", "no device \"" + name + "\"");
     const std::string at = where + ".devices." + name;
     const json& d = object(devices[name], at);
-    allow(d, {"behaviour", "eom", "separators", "error", "dialogues", "properties", "talk"}, at);
+    allow(d, {"behaviour", "eom", "separators", "codes_run_together", "error", "dialogues", "properties", "talk"}, at);
 
     DeviceDefinition def;
     def.name = name;
@@ -145,6 +145,10 @@ DeviceDefinition parseDeviceFile(std::string_view text_, const std::string& wher
         fail(at + ".behaviour", "expected \"power meter\" or \"spectrum analyzer\"");
     def.separators = text(d, "separators", at, def.separators);
     if (def.separators.empty()) fail(at + ".separators", "must not be empty");
+    if (d.contains("codes_run_together")) {
+        if (!d["codes_run_together"].is_boolean()) fail(at + ".codes_run_together", "expected true or false");
+        def.codesRunTogether = d["codes_run_together"].get<bool>();
+    }
     if (d.contains("eom")) {
         const json& eom = object(d["eom"], at + ".eom");
         if (eom.contains("GPIB INSTR")) {

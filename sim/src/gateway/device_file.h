@@ -52,6 +52,7 @@ struct DeviceDefinition {
     std::string name;
     std::string behaviour;               // "power meter", "spectrum analyzer" or "" (dialogues only)
     std::string separators = ";\n";      // characters that separate message units
+    bool codesRunTogether = false;       // units may also follow each other unseparated ("PRAPLG")
     std::string replyTerminator = "\r\n";
     std::vector<Dialogue> dialogues;
     std::vector<PropertySpec> properties;

@@ -29,8 +29,8 @@ using namespace gateway;
 
 namespace {
 
-constexpr const char* kVersion = "Vireo bench GPIB-ETHERNET gateway version 01.06.06.00";
-constexpr std::size_t kMaxClients = 16;
+// The reply's form is the real controller's: "<maker> GPIB-ETHERNET Controller version NN.NN.NN.NN".
+constexpr const char* kVersion = "Vireo GPIB-ETHERNET Controller version 01.06.06.00";
 
 // The emission of the adapter on the RF cable, as published in its state folder.
 class CableSource final : public RfSource {
@@ -54,15 +54,17 @@ bool sendAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// One client's gateway settings.
-struct Session {
+// The controller's configuration: one for the whole controller, kept by whoever connects next.
+// With ++savecfg on, every change is also saved and comes back after ++rst.
+struct Settings {
     int address = 0;
     bool autoRead = false;
     bool eoi = true;
-    int eos = 0;
+    int eos = 0;  // 0 CR+LF, 1 CR, 2 LF, 3 nothing appended to what goes to an instrument
     int readTimeoutMs = 500;
     bool eotEnable = false;
     int eotChar = 0;
+    bool operator==(const Settings&) const = default;
 };
 
 std::optional<int> integerArgument(const std::string& a, int lo, int hi) {
@@ -90,6 +92,13 @@ struct InstrumentGateway::State {
     };
     std::list<Client> clients;
 
+    // Controller state, used by the one client served at a time.
+    Settings settings, saved;
+    bool saveConfig = true;  // not itself saved: on after every start
+    std::map<int, std::string> talking;  // the rest of a reply a "++read <char>" left, by address
+    int served = 0, turnedAway = 0;
+    std::atomic<int> open{0};
+
     Instrument* at(int address) {
         auto it = instruments.find(address);
         return it == instruments.end() ? nullptr : it->second.get();
@@ -102,30 +111,55 @@ struct InstrumentGateway::State {
     }
 
     void serve(Client& client);
-    bool command(int fd, Session& s, const HostLine& line);
-    bool readInstrument(int fd, Session& s);
+    bool command(int fd, const HostLine& line);
+    // `until`: -1 read until EOI, -2 until the time-out, else until that character.
+    bool readInstrument(int fd, int until);
+    void changed();
     void acceptLoop();
 };
 
-bool InstrumentGateway::State::readInstrument(int fd, Session& s) {
-    Instrument* in = at(s.address);
-    std::optional<std::string> reply = in ? in->talk() : std::nullopt;
-    if (!reply) return pause(s.readTimeoutMs);  // the read times out with nothing to pass on
-    if (s.eotEnable) *reply += char(s.eotChar);
-    return sendAll(fd, *reply);
+void InstrumentGateway::State::changed() {
+    if (saveConfig) saved = settings;
 }
 
-bool InstrumentGateway::State::command(int fd, Session& s, const HostLine& line) {
+bool InstrumentGateway::State::readInstrument(int fd, int until) {
+    const Settings& s = settings;
+    std::optional<std::string> reply;
+    if (auto rest = talking.find(s.address); rest != talking.end()) {
+        reply = std::move(rest->second);
+        talking.erase(rest);
+    } else if (Instrument* in = at(s.address)) {
+        reply = in->talk();
+    }
+    if (!reply || reply->empty()) return pause(s.readTimeoutMs);  // nothing to pass on: the read times out
+    // The instrument asserts EOI with its reply's last byte.
+    bool endOfReply = true;
+    if (until >= 0) {
+        if (const auto at = reply->find(char(until)); at != std::string::npos && at + 1 < reply->size()) {
+            talking[s.address] = reply->substr(at + 1);
+            reply->resize(at + 1);
+            endOfReply = false;
+        }
+    }
+    if (endOfReply && s.eotEnable) *reply += char(s.eotChar);
+    if (!sendAll(fd, *reply)) return false;
+    // Read until the time-out: the gateway goes on listening until nothing has come for that long.
+    if (until == -2) return pause(s.readTimeoutMs);
+    return true;
+}
+
+bool InstrumentGateway::State::command(int fd, const HostLine& line) {
+    Settings& s = settings;
     const std::string& a = line.argument;
     auto reply = [&](const std::string& text) { return sendAll(fd, text + "\r\n"); };
     auto flag = [&](bool& value) {
         if (a.empty()) return reply(value ? "1" : "0");
-        if (auto v = integerArgument(a, 0, 1)) value = *v == 1;
+        if (auto v = integerArgument(a, 0, 1)) value = *v == 1, changed();
         return true;
     };
     auto number = [&](int& value, int lo, int hi) {
         if (a.empty()) return reply(std::to_string(value));
-        if (auto v = integerArgument(a, lo, hi)) value = *v;
+        if (auto v = integerArgument(a, lo, hi)) value = *v, changed();
         return true;
     };
     const std::string& n = line.name;
@@ -136,13 +170,24 @@ bool InstrumentGateway::State::command(int fd, Session& s, const HostLine& line)
     if (n == "eot_enable") return flag(s.eotEnable);
     if (n == "eot_char") return number(s.eotChar, 0, 255);
     if (n == "read_tmo_ms") return number(s.readTimeoutMs, 1, 3000);
+    if (n == "savecfg") {
+        const bool alive = flag(saveConfig);
+        if (saveConfig) saved = settings;  // turned on: what is set now is saved
+        return alive;
+    }
     if (n == "mode") {
         int mode = 1;  // only the controller mode is offered
         return a.empty() ? reply("1") : (number(mode, 0, 1), true);
     }
     if (n == "ver") return reply(kVersion);
-    if (n == "read") return readInstrument(fd, s);
+    if (n == "read") {
+        if (a.empty()) return readInstrument(fd, -2);
+        if (a == "eoi") return readInstrument(fd, -1);
+        if (auto c = integerArgument(a, 0, 255)) return readInstrument(fd, *c);
+        return true;  // an argument it does not take: nothing read
+    }
     if (n == "clr") {
+        talking.erase(s.address);
         if (Instrument* in = at(s.address)) in->clear();
         return true;
     }
@@ -162,10 +207,13 @@ bool InstrumentGateway::State::command(int fd, Session& s, const HostLine& line)
     }
     if (n == "srq") return reply("0");
     if (n == "rst") {
-        s = Session{};
+        // A power-on reset: the saved configuration, automatic saving on again.
+        settings = saved;
+        saveConfig = true;
+        talking.clear();
         return true;
     }
-    if (n == "ifc" || n == "loc" || n == "savecfg" || n == "llo") return true;
+    if (n == "ifc" || n == "loc" || n == "llo") return true;
     if (n == "help")
         return reply("++addr ++auto ++clr ++eoi ++eos ++eot_enable ++eot_char ++ifc ++llo ++loc ++mode ++read "
                      "++read_tmo_ms ++rst ++savecfg ++spoll ++srq ++trg ++ver ++help");
@@ -173,9 +221,9 @@ bool InstrumentGateway::State::command(int fd, Session& s, const HostLine& line)
 }
 
 void InstrumentGateway::State::serve(Client& client) {
-    Session session;
     HostInput input;
     char buf[2048];
+    static constexpr const char* kTerminators[] = {"\r\n", "\r", "\n", ""};
     for (;;) {
         const ssize_t n = ::recv(client.fd, buf, sizeof buf, 0);
         if (n < 0 && errno == EINTR) continue;
@@ -183,18 +231,19 @@ void InstrumentGateway::State::serve(Client& client) {
         bool alive = true;
         for (const HostLine& line : input.feed({buf, std::size_t(n)})) {
             if (line.command) {
-                alive = command(client.fd, session, line);
-            } else if (Instrument* in = at(session.address)) {
-                in->receive(line.data);
-                if (session.autoRead) alive = readInstrument(client.fd, session);
-            } else if (session.autoRead) {
-                alive = pause(session.readTimeoutMs);
+                alive = command(client.fd, line);
+            } else if (Instrument* in = at(settings.address)) {
+                in->receive(line.data + kTerminators[settings.eos]);
+                if (settings.autoRead) alive = readInstrument(client.fd, -1);
+            } else if (settings.autoRead) {
+                alive = pause(settings.readTimeoutMs);
             }
             if (!alive) break;
         }
         if (!alive) break;
     }
     ::shutdown(client.fd, SHUT_RDWR);
+    --open;
     client.done = true;
 }
 
@@ -220,10 +269,14 @@ void InstrumentGateway::State::acceptLoop() {
         const int fd = ::accept(listenFd, nullptr, nullptr);
         if (fd < 0) continue;
         std::lock_guard lock(mutex);
-        if (clients.size() >= kMaxClients) {
+        if (open > 0) {
+            // One client at a time: the controller closes a second connection without serving it.
+            ++turnedAway;
             ::close(fd);
             continue;
         }
+        ++served;
+        ++open;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Client& c = clients.emplace_back();
@@ -308,6 +361,18 @@ std::vector<std::string> InstrumentGateway::received(int address) const {
     auto it = state_->instruments.find(address);
     return it == state_->instruments.end() ? std::vector<std::string>{} : it->second->received();
 }
+
+int InstrumentGateway::connectionsServed() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->served;
+}
+
+int InstrumentGateway::connectionsTurnedAway() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->turnedAway;
+}
+
+int InstrumentGateway::connectionsOpen() const { return state_->open; }
 
 void InstrumentGateway::forgetReceived() {
     for (auto& [address, in] : state_->instruments) in->forgetReceived();

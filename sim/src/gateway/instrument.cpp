@@ -1,6 +1,7 @@
 #include "instrument.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "message_parser.h"
@@ -48,10 +49,56 @@ void Instrument::receive(std::string_view message) {
         return;
     }
     for (const std::string& unit : splitMessage(message, def_.separators)) {
-        if (received_.size() >= kReceivedKept) received_.pop_front();
-        received_.push_back(unit);
-        execute(unit);
+        for (const std::string& code : codesOf(unit)) {
+            if (received_.size() >= kReceivedKept) received_.pop_front();
+            received_.push_back(code);
+            execute(code);
+        }
     }
+}
+
+bool Instrument::known(std::string_view unit) const {
+    for (const Dialogue& d : def_.dialogues)
+        if (equalsIgnoringCase(d.query, unit)) return true;
+    if (def_.error.queueQuery && equalsIgnoringCase(*def_.error.queueQuery, unit)) return true;
+    for (const PropertySpec& p : def_.properties)
+        if ((p.getterQuery && equalsIgnoringCase(*p.getterQuery, unit)) || (p.setterQuery && matchPattern(*p.setterQuery, unit)))
+            return true;
+    return false;
+}
+
+std::vector<std::string> Instrument::codesOf(const std::string& unit) const {
+    if (!def_.codesRunTogether || known(unit)) return {unit};
+    // The longest code at each place: a fixed one, or a setter's text around a number.
+    std::vector<std::string> codes;
+    std::string_view rest = unit;
+    while (!rest.empty()) {
+        std::size_t best = 0;
+        for (const Dialogue& d : def_.dialogues)
+            if (d.query.size() > best && rest.size() >= d.query.size() && equalsIgnoringCase(rest.substr(0, d.query.size()), d.query))
+                best = d.query.size();
+        for (const PropertySpec& p : def_.properties) {
+            if (!p.setterQuery) continue;
+            const std::string& pattern = *p.setterQuery;
+            const std::size_t field = pattern.find("{}");
+            const std::string_view prefix = std::string_view(pattern).substr(0, field), suffix = std::string_view(pattern).substr(field + 2);
+            if (rest.size() <= prefix.size() || !equalsIgnoringCase(rest.substr(0, prefix.size()), prefix)) continue;
+            std::size_t n = prefix.size();
+            if (n < rest.size() && (rest[n] == '+' || rest[n] == '-')) ++n;
+            const std::size_t digits = n;
+            while (n < rest.size() && (std::isdigit(static_cast<unsigned char>(rest[n])) || rest[n] == '.')) ++n;
+            if (n == digits) continue;
+            if (!suffix.empty()) {
+                if (rest.size() < n + suffix.size() || !equalsIgnoringCase(rest.substr(n, suffix.size()), suffix)) continue;
+                n += suffix.size();
+            }
+            best = std::max(best, n);
+        }
+        if (best == 0) return {unit};  // not codes run together: the unit as it came, refused as such
+        codes.emplace_back(rest.substr(0, best));
+        rest.remove_prefix(best);
+    }
+    return codes;
 }
 
 std::string Instrument::replyFor(const Dialogue& d) {
@@ -74,12 +121,11 @@ void Instrument::execute(const std::string& unit) {
         return;
     }
     if (def_.error.queueQuery && equalsIgnoringCase(*def_.error.queueQuery, unit)) {
-        if (errors_.empty()) {
-            queue(def_.error.queueEmpty);
-        } else {
-            queue(errors_.front());
-            errors_.pop_front();
-        }
+        // Every code queued, oldest first, separated by commas; reading them empties the queue.
+        std::string codes;
+        for (const std::string& e : errors_) codes += (codes.empty() ? "" : ",") + e;
+        errors_.clear();
+        queue(codes.empty() ? def_.error.queueEmpty : codes);
         return;
     }
     for (const PropertySpec& p : def_.properties) {
@@ -91,7 +137,11 @@ void Instrument::execute(const std::string& unit) {
     for (const PropertySpec& p : def_.properties) {
         if (!p.setterQuery) continue;
         if (auto value = matchPattern(*p.setterQuery, unit)) {
-            if (!setProperty(p, *value)) pushError(def_.error.rangeErrorCode.empty() ? def_.error.commandErrorCode : def_.error.rangeErrorCode);
+            // A value out of range is the range error; one it cannot read (an unknown unit or
+            // keyword) a command error. Either way the setting keeps its value.
+            const SetResult r = setProperty(p, *value);
+            if (r == SetResult::OutOfRange && !def_.error.rangeErrorCode.empty()) pushError(def_.error.rangeErrorCode);
+            else if (r != SetResult::Done) pushError(def_.error.commandErrorCode);
             return;
         }
     }
@@ -99,12 +149,12 @@ void Instrument::execute(const std::string& unit) {
     if (def_.error.commandErrorReply && !def_.error.commandErrorReply->empty()) queue(*def_.error.commandErrorReply);
 }
 
-bool Instrument::setProperty(const PropertySpec& p, const std::string& value) {
+Instrument::SetResult Instrument::setProperty(const PropertySpec& p, const std::string& value) {
     PropertyValue v;
     if (p.type == "str") {
         if (!p.valid.empty() &&
             std::none_of(p.valid.begin(), p.valid.end(), [&](const std::string& w) { return equalsIgnoringCase(w, value); }))
-            return false;
+            return SetResult::Unreadable;
         v.text = value;
         if (!p.valid.empty())
             for (const std::string& w : p.valid)
@@ -115,15 +165,15 @@ bool Instrument::setProperty(const PropertySpec& p, const std::string& value) {
             v.text = *keyword;
         } else {
             const auto n = parseQuantity(value, p.units);
-            if (!n) return false;
-            if ((p.min && *n < *p.min) || (p.max && *n > *p.max)) return false;
-            if (p.type == "int" && *n != std::floor(*n)) return false;
+            if (!n) return SetResult::Unreadable;
+            if ((p.min && *n < *p.min) || (p.max && *n > *p.max)) return SetResult::OutOfRange;
+            if (p.type == "int" && *n != std::floor(*n)) return SetResult::OutOfRange;
             v.number = *n;
         }
     }
     values_[p.name] = v;
     if (!p.onSet.empty() && behaviour_) behaviour_->act(*this, p.onSet);
-    return true;
+    return SetResult::Done;
 }
 
 std::optional<std::string> Instrument::talk() {

@@ -59,8 +59,12 @@ public:
     const RfSource& rf() const { return rf_; }
 
 private:
+    enum class SetResult { Done, OutOfRange, Unreadable };
+    bool known(std::string_view unit) const;
+    // The codes of `unit`: itself, or the codes it strings together when the language allows that.
+    std::vector<std::string> codesOf(const std::string& unit) const;
     void execute(const std::string& unit);
-    bool setProperty(const PropertySpec& p, const std::string& value);
+    SetResult setProperty(const PropertySpec& p, const std::string& value);
     std::string replyFor(const Dialogue& d);
 
     DeviceDefinition def_;

@@ -146,4 +146,16 @@ std::optional<std::size_t> nextPeak(const Trace& t, std::size_t from, int direct
     return std::nullopt;
 }
 
+std::optional<std::size_t> nextHighestPeak(const Trace& t, std::size_t from, double excursionDb) {
+    if (from >= t.dbm.size()) return std::nullopt;
+    const double excursion = std::max(excursionDb, 0.0);
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < t.dbm.size(); ++i) {
+        if (i == from || t.dbm[i] >= t.dbm[from]) continue;
+        if (best && t.dbm[i] <= t.dbm[*best]) continue;
+        if (fallsAway(t, i, -1, excursion) && fallsAway(t, i, +1, excursion)) best = i;
+    }
+    return best;
+}
+
 }  // namespace vireo::sim

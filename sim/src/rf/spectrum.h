@@ -50,5 +50,7 @@ std::size_t highestPeak(const Trace& t);
 // that is a peak (the trace falls by at least `excursionDb` on both sides of it before rising above
 // it again). nullopt: none.
 std::optional<std::size_t> nextPeak(const Trace& t, std::size_t from, int direction, double excursionDb);
+// The highest peak (as nextPeak counts peaks) lower than the point at `from`, on either side.
+std::optional<std::size_t> nextHighestPeak(const Trace& t, std::size_t from, double excursionDb);
 
 }  // namespace vireo::sim

@@ -7,13 +7,13 @@
 #include <cstdlib>
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "instruments/gateway_config.h"
-#include "registry/winreg.h"
 #include "vireo/sim/bench.h"
 #include "vireo/sim/instrument_gateway.h"
+#include "vireo/sim/testing/gateway_client.h"
 #include "vireo/sim/testing/test_bench.h"
 
 using namespace kestview::instruments;
@@ -23,12 +23,23 @@ namespace {
 // A handle on one fake driver library (in the build's library folder), to tell it what to answer.
 class Fake {
 public:
-    explicit Fake(const char* file)
-        : handle_(dlopen((std::string(std::getenv("ORU_BINARY_DIR")) + "/lib/" + file).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    explicit Fake(const char* file) {
+        const char* build = std::getenv("ORU_BINARY_DIR");
+        if (!build || !*build) {
+            why_ = "$ORU_BINARY_DIR is not set: ctest sets it to the build folder, whose lib/ holds " +
+                   std::string(file) + "; set it to run this test binary by hand";
+            return;
+        }
+        const std::string path = std::string(build) + "/lib/" + file;
+        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle_) why_ = "cannot load " + path + ": " + dlerror();
+    }
     ~Fake() {
         if (handle_) dlclose(handle_);
     }
     bool loaded() const { return handle_ != nullptr; }
+    // Why it is not loaded.
+    const std::string& why() const { return why_; }
     void configure(int setup) { fn<void(int, int, int)>("fake_configure")(setup, 0, 0); }
     void answerInit(int handle) { fn<void(int, int, int)>("fake_configure")(0, 1, handle); }
     int closes() { return fn<int()>("fake_closes")(); }
@@ -41,7 +52,8 @@ private:
     F* fn(const char* name) {
         return reinterpret_cast<F*>(dlsym(handle_, name));
     }
-    void* handle_;
+    void* handle_ = nullptr;
+    std::string why_;
 };
 
 struct Bindings : ::testing::Test {
@@ -50,8 +62,8 @@ struct Bindings : ::testing::Test {
     TestEquipment equipment{[this](const std::string& s) { status.push_back(s); }, "libfake_hp438a.so",
                             "libfake_hp8593e.so"};
     void SetUp() override {
-        ASSERT_TRUE(meter.loaded());
-        ASSERT_TRUE(analyzer.loaded());
+        ASSERT_TRUE(meter.loaded()) << meter.why();
+        ASSERT_TRUE(analyzer.loaded()) << analyzer.why();
         meter.configure(0);
         analyzer.configure(0);
     }
@@ -146,13 +158,7 @@ TEST(RealDrivers, OpenTheSimulatedBenchsInstruments) {
     vireo::sim::testing::TestBench bench;
     vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
     const int port = gateway.listen(0);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, oru::instruments::kGatewayKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD p = DWORD(port);
-    RegSetValueExA(key, oru::instruments::kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&p), sizeof p);
-    RegCloseKey(key);
+    vireo::sim::testing::pointDriversAt(port);
     std::vector<std::string> status;
     TestEquipment equipment([&](const std::string& s) { status.push_back(s); });
     equipment.initTestEquip();
@@ -164,4 +170,35 @@ TEST(RealDrivers, OpenTheSimulatedBenchsInstruments) {
     double dbm = 99;
     EXPECT_EQ(equipment.hp438a().measure(equipment.PowerMeterHandle, 0, &dbm), 0);
     EXPECT_LT(dbm, 30);
+}
+
+// Another program holding the gateway: neither instrument opens and the status bar says why; the
+// operator's Retry (initTestEquip again) opens both once that program has let go.
+TEST(RealDrivers, RetryOpensTheInstrumentsOnceTheGatewayIsFree) {
+    vireo::sim::testing::TestBench bench;
+    vireo::sim::InstrumentGateway gateway{vireo::sim::loadBench(bench.benchFile())};
+    const int port = gateway.listen(0);
+    vireo::sim::testing::pointDriversAt(port);
+    auto other = std::make_unique<vireo::sim::testing::GatewayClient>(port);
+    ASSERT_TRUE(other->connected());
+    const auto waitUntil = [&](int open) {
+        return vireo::sim::testing::eventually([&] { return gateway.connectionsOpen() == open; });
+    };
+    ASSERT_TRUE(waitUntil(1));
+
+    std::vector<std::string> status;
+    TestEquipment equipment([&](const std::string& s) { status.push_back(s); });
+    equipment.initTestEquip();
+    EXPECT_FALSE(equipment.PowerMeterOk);
+    EXPECT_FALSE(equipment.AnalyzerOk);
+    const std::string busy = "the instrument gateway at 127.0.0.1:" + std::to_string(port) + " is in use by another program";
+    EXPECT_EQ(status, (std::vector<std::string>{busy, busy}));
+
+    other.reset();
+    ASSERT_TRUE(waitUntil(0));
+    status.clear();
+    equipment.initTestEquip();
+    EXPECT_TRUE(equipment.PowerMeterOk);
+    EXPECT_TRUE(equipment.AnalyzerOk);
+    EXPECT_TRUE(status.empty()) << status.front();
 }

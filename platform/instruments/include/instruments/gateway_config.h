@@ -8,8 +8,10 @@
 //   AnalyzerAddress  REG_DWORD  GPIB address saInit's address 0 selects      (default 18)
 //
 // Nothing listening at Address:Port makes hp438a_init and saInit return INSTR_ERR_NO_GATEWAY within
-// the connect time-out (2 s at most, at once on this machine); a session whose gateway went away
-// fails each call with INSTR_ERR_IO until it is closed and opened again.
+// the connect time-out (2 s at most, at once on this machine); a gateway serving another program
+// INSTR_ERR_BUSY. A process keeps one connection per gateway, shared by all sessions of both
+// drivers, and closes it with the last session. A session whose gateway went away fails each call
+// with INSTR_ERR_IO until it is closed and opened again.
 #pragma once
 
 namespace oru::instruments {

@@ -5,8 +5,9 @@
 //
 //   saInit(address, reset)        address: 0 = the registry's AnalyzerAddress (18 unless set),
 //                                 1..30 = that GPIB address. reset: 0 = keep the analyzer's state,
-//                                 1 = instrument preset ("IP"). Asks "ID?": an analyzer that does not
-//                                 answer gives no handle.
+//                                 1 = instrument preset ("IP"). Clears the device and asks "ID?": an
+//                                 analyzer that does not answer gives INSTR_ERR_TIMEOUT, a reply other
+//                                 than "HP8593E" INSTR_ERR_IDENTITY, no handle either way.
 //   saReset(h)                    instrument preset ("IP").
 //   saClose(h)                    ends the session.
 //   saFrequency(h, centre, step)  centre frequency ("CF") and its step size ("SS"): 5000000.0 is the
@@ -50,6 +51,10 @@
 //   saDeactivateMarkers(h)        all markers off ("MKOFF ALL").
 //   saWriteString(h, text)        the screen title ("TITLE@text@"); printable 8-bit text without
 //                                 "@", up to 64 characters.
+//   saErrorMessage(h, status, text, size)
+//                                 what `status` means, as a sentence naming the analyzer (and the
+//                                 gateway's address), into `text` (`size` bytes, terminated); returns
+//                                 the sentence's full length. `h` may be the failed saInit's result.
 //   saZoomReadPeak(h, &hz, &dbm)  peak search, marker to centre, then the marker's frequency and
 //                                 amplitude ("MKPK HI", "MKCF", "MKF?", "MKA?").
 #pragma once
@@ -82,6 +87,7 @@ int saReadMarkerAmplitude(int handle, double* dbm);
 int saDeactivateMarkers(int handle);
 int saWriteString(int handle, const char* text);
 int saZoomReadPeak(int handle, double* hz, double* dbm);
+int saErrorMessage(int handle, int status, char* text, int size);
 
 #ifdef __cplusplus
 }

@@ -13,7 +13,9 @@ enum {
     INSTR_ERR_REPLY = -4,       // the instrument's answer was not what the query returns
     INSTR_ERR_ARGUMENT = -5,    // an argument outside what the instrument accepts
     INSTR_ERR_IO = -6,          // the connection to the gateway broke
-    INSTR_ERR_SESSIONS = -7     // too many sessions open
+    INSTR_ERR_SESSIONS = -7,    // too many sessions open
+    INSTR_ERR_BUSY = -8,        // the gateway is serving another program (it takes one client at a time)
+    INSTR_ERR_IDENTITY = -9     // the instrument at the address is not the one the driver is for
 };
 
 #ifdef __cplusplus

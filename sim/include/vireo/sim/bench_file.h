@@ -53,6 +53,11 @@ struct Quirks {
 struct Faults {
     // Memory writes into these ranges report success but leave the memory as it was.
     std::vector<MemoryRange> writesDoNotStick;
+    // Controller commands (command codes such as 0x0838) the adapter refuses: answered with the
+    // bad-parameter status and not carried out.
+    std::vector<WORD> refusedCommands;
+    // Configuration records whose writes the adapter refuses (reads still answer).
+    std::vector<WORD> refusedRecordWrites;
 };
 
 struct PdrSpec {

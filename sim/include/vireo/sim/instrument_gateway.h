@@ -1,5 +1,6 @@
-// The simulated GPIB-ETHERNET gateway: listens on TCP, speaks the gateway's protocol to any number
-// of clients and hosts the bench's instruments at their GPIB addresses. The instruments measure the
+// The simulated GPIB-ETHERNET gateway: listens on TCP, speaks the gateway's protocol to one client
+// at a time (as the real controller does; a second connection is closed at once, unserved), with
+// one set of controller-wide settings, and hosts the bench's instruments at their GPIB addresses. The instruments measure the
 // emission of the adapter on the bench's RF cable through the cable's loss.
 #pragma once
 
@@ -31,6 +32,12 @@ public:
     // The message units that reached the instrument at `address`, oldest first.
     std::vector<std::string> received(int address) const;
     void forgetReceived();
+
+    // Connections served so far, and connections closed unserved because another client had it.
+    int connectionsServed() const;
+    int connectionsTurnedAway() const;
+    // The connections being served now (0 or 1).
+    int connectionsOpen() const;
 
 private:
     struct State;
