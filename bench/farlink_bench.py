@@ -2,7 +2,8 @@
 """One status-refresh tick (six GetAsInteger and one RidStringValue) and a 200 KB firmware
 download, through the remote provider over TLS on 127.0.0.1 and in process.
 
-Goal: the median remote tick under 1 ms."""
+Goals: the remote tick's median under 1 ms and its 99th percentile under 2 ms. The figures are
+appended as JSON lines to $ORU_BENCH_RESULTS (default bench-results.jsonl)."""
 import json
 import math
 import os
@@ -105,10 +106,16 @@ def main(build):
             print(f"  {name:<16} tick median {r['tick_median_ms']:.3f} ms  p99 {r['tick_p99_ms']:.3f} ms"
                   f"  flash median {r['flash_median_ms']:.1f} ms  p99 {r['flash_p99_ms']:.1f} ms")
         remote, local = results["remote over TLS"], results["in process"]
-        goal = remote["tick_median_ms"] < 1.0
-        print(f"  goal (remote median under 1 ms): {'met' if goal else 'NOT met'}")
-        bench_results.append("farlink", "status tick over TLS, median", remote["tick_median_ms"], "ms",
-                             "the same tick in process", local["tick_median_ms"], "under 1 ms", goal)
+        figures = [
+            ("status tick over TLS, median", remote["tick_median_ms"], "the same tick in process",
+             local["tick_median_ms"], "under 1 ms", 1.0),
+            ("status tick over TLS, 99th percentile", remote["tick_p99_ms"], "the same tick in process, 99th percentile",
+             local["tick_p99_ms"], "under 2 ms", 2.0),
+        ]
+        for figure, value, peer, peer_value, goal, limit in figures:
+            met = value < limit
+            print(f"  {figure}: {value:.3f} ms (goal {goal}: {'met' if met else 'NOT met'})")
+            bench_results.append("farlink", figure, value, "ms", peer, peer_value, goal, met)
         bench_results.append("farlink", "200 KB flash over TLS, median", remote["flash_median_ms"], "ms",
                              "the same flash in process", local["flash_median_ms"])
     finally:

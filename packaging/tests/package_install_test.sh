@@ -105,7 +105,8 @@ installed=(
     "$lib/libdmiapi32.so"
     "$lib/libfarlink.so" "$lib/libfarlink_provider.so"
     "$root/usr/share/oru/benches/default.json" "$root/usr/share/oru/instruments/hp438a.json"
-    "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py")
+    "$root/usr/share/oru/instruments/hp8593e.json" "$examples/list_adapters.py" "$examples/bench_common.py"
+    "$root/usr/lib/systemd/system/farlinkd.service" "$root/usr/lib/sysusers.d/farlinkd.conf")
 if $gui; then
     installed+=("$root/usr/bin/kestview" "$root/usr/bin/kestview-results" "$root/usr/bin/Airmeter" "$root/usr/bin/airmeter-cli"
         "$root/usr/share/applications/kestview.desktop" "$root/usr/share/applications/airmeter.desktop"
@@ -127,6 +128,30 @@ for entry in "$root"/usr/share/applications/*.desktop; do
         desktop-file-validate "$entry" || fail "$(basename "$entry") is not a valid desktop entry"
     fi
 done
+
+# farlinkd's service unit works as installed: what it starts is installed, it runs as the user the
+# package makes, is hardened, and is not enabled by the package.
+unit=$root/usr/lib/systemd/system/farlinkd.service
+for want in "User=farlinkd" "StateDirectory=farlinkd" "NoNewPrivileges=yes" "ProtectSystem=strict" \
+    "ProtectHome=yes" "PrivateTmp=yes"; do
+    grep -qx "$want" "$unit" || fail "farlinkd.service lacks $want"
+done
+grep -q '^u farlinkd ' "$root/usr/lib/sysusers.d/farlinkd.conf" || fail "no system user farlinkd in sysusers.d"
+postinst=$(dpkg-deb -I "${deb[orudirezo]}" postinst) || fail "orudirezo has no postinst"
+[[ $postinst == *"farlinkd"* && $postinst != *"systemctl enable"* && $postinst != *"--now"* ]] ||
+    fail "orudirezo's postinst must make the user farlinkd and leave the service disabled"
+[ ! -e "$root/etc/systemd/system/multi-user.target.wants/farlinkd.service" ] || fail "farlinkd.service is enabled"
+if command -v systemd-analyze >/dev/null; then
+    # Verified in a root of its own: the installed programs (linked), the system's units and kill.
+    vroot=$scratch/unit-root
+    mkdir -p "$vroot/usr/lib/systemd" "$vroot/bin" "$vroot/etc/systemd/system"
+    cp -al "$root/usr/bin" "$vroot/usr/bin"
+    cp -r /usr/lib/systemd/system "$vroot/usr/lib/systemd/system"
+    cp "$unit" "$vroot/usr/lib/systemd/system/farlinkd.service"
+    cp /bin/kill "$vroot/bin/kill"
+    out=$(systemd-analyze verify --man=no --root="$vroot" farlinkd.service 2>&1) ||
+        fail "systemd-analyze verify farlinkd.service: $out"
+fi
 
 # Nothing refers to the build folder; every library of ours resolves inside the scratch root.
 unset LD_LIBRARY_PATH

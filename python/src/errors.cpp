@@ -44,6 +44,7 @@ constexpr StatusText statusTexts[] = {
     {RPC_E_CHANGED_MODE, u"the thread's apartment was initialised in another mode"},
     {RPC_E_WRONG_THREAD, u"the object belongs to another thread: call it on the thread that created it"},
     {RPC_S_SERVER_UNAVAILABLE, u"no server answered on the remote host"},
+    {RPC_S_SERVER_TOO_BUSY, u"the remote host is busy: it serves as many clients as it takes"},
     {TYPE_E_ELEMENTNOTFOUND, u"element not found in the type library"},
     {TYPE_E_LIBNOTREGISTERED, u"type library not registered"},
     {CONNECT_E_NOCONNECTION, u"no such connection"},

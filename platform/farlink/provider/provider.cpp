@@ -1,8 +1,9 @@
 // FarLink.clsAdapters: the class a remote client creates on a host to reach that host's adapters.
 // Its first method returns a new Adapters collection of the component, made in the caller's
-// apartment. The collections it handed out are kept until the apartment ends (for a remote
-// client: its connection closes), and then every adapter still open in them has its test mode
-// stopped and is closed, so a client that went away leaves no adapter transmitting.
+// apartment. When the client releases a collection it handed out, or the apartment ends (for a
+// remote client: its connection closes), every adapter still open in it has its test mode stopped
+// and is closed, so a client that went away leaves no adapter transmitting.
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -53,11 +54,24 @@ ComPtr<IDispatch> dispatchOf(VARIANT& v) {
     return d;
 }
 
-// Stops the test mode of every open adapter of the collection and closes it.
+void report(const std::string& line) { std::cerr << "FarLink.clsAdapters: " << line << std::endl; }
+
+std::string statusText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", unsigned(hr));
+    return text;
+}
+
+// Stops the test mode of every open adapter of the collection and closes it, as a client would:
+// StopTest with its out value, then Close. Every step's result is checked and the outcome logged.
 void closeOpenAdapters(IDispatch* collection) {
     VARIANT count;
     VariantInit(&count);
-    if (FAILED(callByName(collection, u"Count", DISPATCH_PROPERTYGET, {}, &count)) || count.vt != VT_I4) return;
+    if (const HRESULT hr = callByName(collection, u"Count", DISPATCH_PROPERTYGET, {}, &count); FAILED(hr) || count.vt != VT_I4) {
+        report("cannot count the adapters of a released collection (" + statusText(hr) + ")");
+        VariantClear(&count);
+        return;
+    }
     for (LONG i = 1; i <= count.lVal; ++i) {
         VARIANT index, item, open;
         VariantInit(&index);
@@ -65,38 +79,74 @@ void closeOpenAdapters(IDispatch* collection) {
         VariantInit(&open);
         index.vt = VT_I4;
         index.lVal = i;
-        if (FAILED(callByName(collection, u"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {index}, &item))) continue;
+        if (const HRESULT hr = callByName(collection, u"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {index}, &item);
+            FAILED(hr)) {
+            report("adapter " + std::to_string(i) + " of a released collection cannot be reached (" + statusText(hr) + ")");
+            continue;
+        }
         ComPtr<IDispatch> adapter = dispatchOf(item);
-        if (!adapter || FAILED(callByName(adapter.get(), u"IsOpen", DISPATCH_PROPERTYGET, {}, &open))) continue;
-        const bool isOpen = SUCCEEDED(VariantChangeType(&open, &open, 0, VT_I4)) && open.lVal != 0;
-        VariantClear(&open);
-        if (!isOpen) continue;
-        VARIANT vireoValue;
-        VariantInit(&vireoValue);
-        if (SUCCEEDED(callByName(adapter.get(), u"Vireo", DISPATCH_PROPERTYGET, {}, &vireoValue)))
-            if (ComPtr<IDispatch> vireo = dispatchOf(vireoValue)) {
-                VARIANT mode;
-                VariantInit(&mode);
-                mode.vt = VT_I4;
-                callByName(vireo.get(), u"StopTest", DISPATCH_METHOD, {mode});
-            }
-        const HRESULT closed = callByName(adapter.get(), u"Close", DISPATCH_METHOD);
+        if (!adapter) continue;
         VARIANT key;
         VariantInit(&key);
         callByName(adapter.get(), u"Enumerator", DISPATCH_PROPERTYGET, {}, &key);
-        const std::string name = key.vt == VT_BSTR && key.bstrVal ? oleaut::toUtf8(key.bstrVal) : "?";
+        const std::string name = key.vt == VT_BSTR && key.bstrVal ? oleaut::toUtf8(key.bstrVal) : std::to_string(i);
         VariantClear(&key);
-        std::cerr << "FarLink.clsAdapters: adapter " << name << " was left open: test mode stopped, "
-                  << (SUCCEEDED(closed) ? "closed" : "close failed") << std::endl;
+        if (const HRESULT hr = callByName(adapter.get(), u"IsOpen", DISPATCH_PROPERTYGET, {}, &open); FAILED(hr)) {
+            report("adapter " + name + ": cannot tell whether it is open (" + statusText(hr) + ")");
+            continue;
+        }
+        const bool isOpen = SUCCEEDED(VariantChangeType(&open, &open, 0, VT_I4)) && open.lVal != 0;
+        VariantClear(&open);
+        if (!isOpen) continue;
+        std::string stopped = "test mode not stopped: no Vireo object";
+        VARIANT vireoValue;
+        VariantInit(&vireoValue);
+        if (const HRESULT hr = callByName(adapter.get(), u"Vireo", DISPATCH_PROPERTYGET, {}, &vireoValue); FAILED(hr)) {
+            stopped = "test mode not stopped: Vireo failed (" + statusText(hr) + ")";
+        } else if (ComPtr<IDispatch> vireo = dispatchOf(vireoValue)) {
+            // StopTest's only parameter is an out value: passed by reference, as a client passes it.
+            LONG id = 0;
+            VARIANT out;
+            VariantInit(&out);
+            out.vt = VT_BYREF | VT_I4;
+            out.plVal = &id;
+            VARIANT result;
+            VariantInit(&result);
+            const HRESULT hr = callByName(vireo.get(), u"StopTest", DISPATCH_METHOD, {out}, &result);
+            VariantClear(&result);
+            stopped = hr == S_OK ? "test mode stopped" : "StopTest failed (" + statusText(hr) + ")";
+        }
+        const HRESULT closed = callByName(adapter.get(), u"Close", DISPATCH_METHOD);
+        report("adapter " + name + " was left open: " + stopped + ", " +
+               (SUCCEEDED(closed) ? std::string("closed") : "close failed (" + statusText(closed) + ")"));
     }
 }
 
-// The collections handed out in this thread's apartment, released when it ends.
+// The collections handed out in this thread's apartment. One the client has released (only this
+// list holds it) has its open adapters stopped and closed and is let go at the next Adapters()
+// call; the rest when the apartment ends.
 struct KeptCollections {
     std::vector<ComPtr<IDispatch>> collections;
     bool hooked = false;
 };
 thread_local KeptCollections kept;
+
+bool onlyKeptHere(IDispatch* collection) {
+    collection->AddRef();
+    return collection->Release() == 1;
+}
+
+void letGoOfReleased() {
+    auto& list = kept.collections;
+    for (auto it = list.begin(); it != list.end();) {
+        if (onlyKeptHere(it->get())) {
+            closeOpenAdapters(it->get());
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
 
 void keep(ComPtr<IDispatch> collection) {
     if (!kept.hooked) {
@@ -110,6 +160,7 @@ void keep(ComPtr<IDispatch> collection) {
             providerModule().unlock();
         });
     }
+    letGoOfReleased();
     kept.collections.push_back(std::move(collection));
 }
 

@@ -4,6 +4,7 @@ namespace farlink {
 
 bool CallQueue::post(kj::Function<void()> call) {
     if (pending_.size() >= maxPending_) return false;
+    lastActivity_ = timer_.now();
     pending_.push_back(kj::mv(call));
     wake();
     return true;
@@ -14,12 +15,18 @@ void CallQueue::postAlways(kj::Function<void()> work) {
     wake();
 }
 
+void CallQueue::runNext() {
+    kj::Function<void()> call = kj::mv(pending_.front());
+    pending_.pop_front();
+    const bool outer = inCall_;
+    inCall_ = true;
+    call();
+    inCall_ = outer;
+    lastActivity_ = timer_.now();
+}
+
 void CallQueue::drain() {
-    while (!pending_.empty()) {
-        kj::Function<void()> call = kj::mv(pending_.front());
-        pending_.pop_front();
-        call();
-    }
+    while (!pending_.empty()) runNext();
 }
 
 void CallQueue::wake() {
@@ -32,9 +39,7 @@ void CallQueue::wake() {
 void CallQueue::serveUntil(const bool& done) {
     while (!done) {
         if (!pending_.empty()) {
-            kj::Function<void()> call = kj::mv(pending_.front());
-            pending_.pop_front();
-            call();
+            runNext();
             continue;
         }
         auto paf = kj::newPromiseAndFulfiller<void>();

@@ -16,7 +16,7 @@ namespace farlink {
 class CallQueue {
 public:
     CallQueue(kj::WaitScope& waitScope, kj::Timer& timer, size_t maxPending)
-        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending) {}
+        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending), lastActivity_(timer.now()) {}
 
     // Queues a call from the peer; false when too many are waiting (the caller refuses it).
     bool post(kj::Function<void()> call);
@@ -50,11 +50,18 @@ public:
     void await(kj::Promise<void> promise, kj::Maybe<kj::Duration> limit = nullptr);
 
     kj::Timer& timer() { return timer_; }
+    // When a call last arrived or ended: how long the peer has left the connection unused.
+    kj::TimePoint lastActivity() const { return lastActivity_; }
+    // A call from the peer is running (outside the event loop's callbacks).
+    bool inCall() const { return inCall_; }
 
 private:
     template <class T>
     kj::Promise<T> watch(kj::Promise<T> p, kj::Maybe<kj::Duration> limit) {
         KJ_IF_MAYBE(d, limit) {
+            // The timer's clock moves only when the event loop turns: an apartment that has not
+            // turned it for a while would count the limit from then, so it turns it first.
+            waitScope_.poll();
             return p.exclusiveJoin(timer_.afterDelay(*d).then([]() -> kj::Promise<T> {
                 return KJ_EXCEPTION(OVERLOADED, "farlink: the call timed out");
             }));
@@ -63,10 +70,13 @@ private:
     }
     void serveUntil(const bool& done);
     void wake();
+    void runNext();
 
     kj::WaitScope& waitScope_;
     kj::Timer& timer_;
     size_t maxPending_;
+    kj::TimePoint lastActivity_;
+    bool inCall_ = false;
     std::deque<kj::Function<void()>> pending_;
     kj::Maybe<kj::Own<kj::PromiseFulfiller<void>>> waiter_;
 };

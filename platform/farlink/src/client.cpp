@@ -225,6 +225,11 @@ ClientConnection::ClientConnection(std::shared_ptr<ClientThread> thread, const E
     try {
         secured = thread_->queue.await(tls_->wrapClient(kj::mv(stream), kHostCertificateName), kHandshakeLimit);
     } catch (kj::Exception& x) {
+        // The host closing the connection before the handshake ends is not a verdict on the
+        // credential (that comes as a TLS alert): the host is busy, or cut the handshake short.
+        if (x.getType() == kj::Exception::Type::DISCONNECTED)
+            throw Failure{RPC_S_SERVER_TOO_BUSY, std::string("the host closed the connection before the handshake ended; "
+                                                             "it is busy (") + x.getDescription().cStr() + ")"};
         throw Failure{E_ACCESSDENIED, std::string("the host refused the credential or is not the host it names (") +
                                           x.getDescription().cStr() + ")"};
     }
@@ -279,10 +284,13 @@ HRESULT activate(REFCLSID clsid, const OLECHAR* server, DWORD count, MULTI_QI* r
         }
         return answered == count ? S_OK : answered > 0 ? CO_S_NOTALLINTERFACES : E_NOINTERFACE;
     } catch (kj::Exception& x) {
-        // The first call on a connection is where the host turns down a credential it does not trust.
-        const bool refused = !connection->answeredOnce && x.getType() != kj::Exception::Type::OVERLOADED;
-        connection->peer().markDisconnected();
-        throw Failure{refused ? E_ACCESSDENIED : statusOfFailure(x),
+        // The first call on a connection is where the host turns down a credential it does not
+        // trust, or says it is busy or that the credential is revoked.
+        const HRESULT status = statusOfFailure(x);
+        const bool refused = !connection->answeredOnce && x.getType() != kj::Exception::Type::OVERLOADED &&
+                             status != RPC_S_SERVER_TOO_BUSY;
+        connection->peer().markDisconnected(refused ? E_ACCESSDENIED : status);
+        throw Failure{refused ? E_ACCESSDENIED : status,
                       refused ? std::string("the host refused the credential (") + x.getDescription().cStr() + ")"
                               : std::string(x.getDescription().cStr())};
     }

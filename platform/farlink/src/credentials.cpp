@@ -6,7 +6,10 @@
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -28,6 +31,9 @@ struct Deleter {
 using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
 using Cert = std::unique_ptr<X509, Deleter<X509, X509_free>>;
 using Bio = std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>>;
+using Crl = std::unique_ptr<X509_CRL, Deleter<X509_CRL, X509_CRL_free>>;
+
+constexpr const char* kInitialClient = "client";
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
@@ -101,6 +107,15 @@ void writePrivate(const fs::path& file, const std::string& text) {
     fs::rename(temporary, file);
 }
 
+// A client certificate named `name`, signed by the authority.
+Cert makeClientCertificate(EVP_PKEY* key, const std::string& name, X509* ca, EVP_PKEY* caKey) {
+    return makeCertificate(key, name, ca, caKey,
+                           {{NID_basic_constraints, "critical,CA:FALSE"},
+                            {NID_key_usage, "critical,digitalSignature"},
+                            {NID_ext_key_usage, "clientAuth"},
+                            {NID_authority_key_identifier, "keyid"}});
+}
+
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) fail("cannot read " + file.string());
@@ -124,6 +139,96 @@ std::vector<std::pair<std::string, std::string>> pemBlocks(const std::string& te
         at = end + endMark.size();
     }
     return blocks;
+}
+
+Key readKey(const std::string& pem) {
+    Bio bio(BIO_new_mem_buf(pem.data(), int(pem.size())));
+    Key key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+    if (!key) fail("cannot read the authority's key");
+    return key;
+}
+
+Cert readCertificate(const std::string& pem) {
+    Bio bio(BIO_new_mem_buf(pem.data(), int(pem.size())));
+    return Cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));  // the first in the text
+}
+
+std::string commonName(X509* cert) {
+    char name[256] = "";
+    X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, name, sizeof name);
+    return name;
+}
+
+bool validClientName(const std::string& name) {
+    if (name.empty() || name.size() > 64 || !std::isalnum(static_cast<unsigned char>(name[0]))) return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-') return false;
+    return true;
+}
+
+// Every client certificate the host issued, by name: clients/*.crt, and the one in client.pem
+// (made by --init; hosts set up before clients/ existed have only that one).
+std::map<std::string, Cert> issuedCertificates(const fs::path& folder) {
+    std::map<std::string, Cert> issued;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder / "clients", ec)) {
+        if (entry.path().extension() != ".crt") continue;
+        if (Cert c = readCertificate(readFile(entry.path()))) issued[commonName(c.get())] = std::move(c);
+    }
+    if (fs::exists(folder / "client.pem")) {
+        // client.pem holds the key, the client's certificate, then the authority's.
+        if (Cert c = readCertificate(readFile(folder / "client.pem"))) {
+            const std::string name = commonName(c.get());
+            if (!issued.count(name)) issued[name] = std::move(c);
+        }
+    }
+    return issued;
+}
+
+// The authority's revocation list; an empty one signed now when there is none.
+Crl loadRevocations(const fs::path& folder) {
+    const fs::path file = folder / "crl.pem";
+    if (!fs::exists(file)) return nullptr;
+    const std::string text = readFile(file);
+    Bio bio(BIO_new_mem_buf(text.data(), int(text.size())));
+    Crl crl(PEM_read_bio_X509_CRL(bio.get(), nullptr, nullptr, nullptr));
+    if (!crl) fail(file.string() + " is not a certificate revocation list");
+    return crl;
+}
+
+bool isRevoked(X509_CRL* crl, X509* cert) {
+    if (!crl) return false;
+    X509_REVOKED* entry = nullptr;
+    return X509_CRL_get0_by_serial(crl, &entry, X509_get_serialNumber(cert)) == 1;
+}
+
+std::string serialText(X509* cert) {
+    BIGNUM* bn = ASN1_INTEGER_to_BN(X509_get_serialNumber(cert), nullptr);
+    char* hex = bn ? BN_bn2hex(bn) : nullptr;
+    std::string text = hex ? hex : "?";
+    OPENSSL_free(hex);
+    BN_free(bn);
+    return text;
+}
+
+std::string timeText(const ASN1_TIME* t) {
+    Bio bio(BIO_new(BIO_s_mem()));
+    ASN1_TIME_print(bio.get(), t);
+    char* data = nullptr;
+    const long n = BIO_get_mem_data(bio.get(), &data);
+    return std::string(data, std::size_t(n));
+}
+
+void writeClient(const fs::path& folder, const std::string& name, const fs::path& credential) {
+    const Cert ca = readCertificate(readFile(folder / "ca.crt"));
+    if (!ca) fail("cannot read " + (folder / "ca.crt").string());
+    const Key caKey = readKey(readFile(folder / "ca.key"));
+    Key clientKey = newKey();
+    Cert client = makeClientCertificate(clientKey.get(), name, ca.get(), caKey.get());
+    fs::create_directories(folder / "clients");
+    fs::permissions(folder / "clients", fs::perms::owner_all);
+    writePrivate(folder / "clients" / (name + ".crt"), pemOf(client.get()));
+    writePrivate(credential, pemOf(clientKey.get()) + pemOf(client.get()) + pemOf(ca.get()));
 }
 
 }  // namespace
@@ -153,17 +258,78 @@ void initHost(const fs::path& folder, bool force) {
                                  {NID_ext_key_usage, "serverAuth"},
                                  {NID_subject_alt_name, "DNS:farlinkd"},
                                  {NID_authority_key_identifier, "keyid"}});
-    Key clientKey = newKey();
-    Cert client = makeCertificate(clientKey.get(), "farlink client", ca.get(), caKey.get(),
-                                  {{NID_basic_constraints, "critical,CA:FALSE"},
-                                   {NID_key_usage, "critical,digitalSignature"},
-                                   {NID_ext_key_usage, "clientAuth"},
-                                   {NID_authority_key_identifier, "keyid"}});
     writePrivate(folder / "ca.key", pemOf(caKey.get()));
     writePrivate(folder / "ca.crt", pemOf(ca.get()));
     writePrivate(folder / "host.key", pemOf(hostKey.get()));
     writePrivate(folder / "host.crt", pemOf(host.get()));
-    writePrivate(folder / "client.pem", pemOf(clientKey.get()) + pemOf(client.get()) + pemOf(ca.get()));
+    // The new authority has revoked nothing and issued nothing yet.
+    fs::remove(folder / "crl.pem");
+    fs::remove_all(folder / "clients");
+    writeClient(folder, kInitialClient, folder / "client.pem");
+}
+
+fs::path addClient(const fs::path& folder, const std::string& name) {
+    if (!validClientName(name))
+        fail("\"" + name + "\" is not a client name (letters, digits, '.', '_' and '-', at most 64, beginning with a letter or digit)");
+    const auto issued = issuedCertificates(folder);
+    if (auto it = issued.find(name); it != issued.end())
+        fail("the client \"" + name + "\" was issued before" +
+             (isRevoked(loadRevocations(folder).get(), it->second.get()) ? " and is revoked" : "") +
+             " (a name is issued once: choose another)");
+    const fs::path credential = folder / "clients" / (name + ".pem");
+    writeClient(folder, name, credential);
+    return credential;
+}
+
+std::vector<IssuedClient> listClients(const fs::path& folder) {
+    const Crl crl = loadRevocations(folder);
+    std::vector<IssuedClient> list;
+    for (const auto& [name, cert] : issuedCertificates(folder))
+        list.push_back({name, serialText(cert.get()), timeText(X509_get0_notAfter(cert.get())), isRevoked(crl.get(), cert.get())});
+    return list;
+}
+
+void revokeClient(const fs::path& folder, const std::string& name) {
+    const auto issued = issuedCertificates(folder);
+    const auto it = issued.find(name);
+    if (it == issued.end()) fail("no client \"" + name + "\" was issued by this host");
+    Crl crl = loadRevocations(folder);
+    if (isRevoked(crl.get(), it->second.get())) fail("the client \"" + name + "\" is revoked already");
+    const Cert ca = readCertificate(readFile(folder / "ca.crt"));
+    if (!ca) fail("cannot read " + (folder / "ca.crt").string());
+    const Key caKey = readKey(readFile(folder / "ca.key"));
+    if (!crl) {
+        crl.reset(X509_CRL_new());
+        if (!crl) fail("out of memory");
+        X509_CRL_set_version(crl.get(), 1);
+    }
+    X509_CRL_set_issuer_name(crl.get(), X509_get_subject_name(ca.get()));
+    X509_REVOKED* entry = X509_REVOKED_new();
+    ASN1_TIME* now = ASN1_TIME_set(nullptr, std::time(nullptr));
+    X509_REVOKED_set_serialNumber(entry, X509_get_serialNumber(it->second.get()));
+    X509_REVOKED_set_revocationDate(entry, now);
+    X509_CRL_add0_revoked(crl.get(), entry);
+    X509_CRL_set1_lastUpdate(crl.get(), now);
+    ASN1_TIME* next = X509_time_adj_ex(nullptr, int(kValidDays), 0, nullptr);
+    X509_CRL_set1_nextUpdate(crl.get(), next);
+    ASN1_TIME_free(now);
+    ASN1_TIME_free(next);
+    X509_CRL_sort(crl.get());
+    if (!X509_CRL_sign(crl.get(), caKey.get(), EVP_sha256())) fail("cannot sign the revocation list");
+    Bio bio(BIO_new(BIO_s_mem()));
+    if (!PEM_write_bio_X509_CRL(bio.get(), crl.get())) fail("cannot write the revocation list");
+    char* data = nullptr;
+    const long n = BIO_get_mem_data(bio.get(), &data);
+    writePrivate(folder / "crl.pem", std::string(data, std::size_t(n)));
+}
+
+std::set<std::string> revokedClients(const fs::path& folder) {
+    std::set<std::string> names;
+    const Crl crl = loadRevocations(folder);
+    if (!crl) return names;
+    for (const auto& [name, cert] : issuedCertificates(folder))
+        if (isRevoked(crl.get(), cert.get())) names.insert(name);
+    return names;
 }
 
 HostMaterial loadHost(const fs::path& folder) {
@@ -180,6 +346,10 @@ std::optional<ClientCredential> findClientCredential(const std::string& host) {
         if (host.find('/') != std::string::npos || !fs::exists(file)) file = folder / "client.pem";
     }
     if (!fs::exists(file)) return std::nullopt;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 077))
+        fail(file.string() + " may be read by others than its owner: a credential holds the client's private key, "
+                             "so it is not used (chmod 600 " + file.string() + ")");
     ClientCredential c;
     int certificates = 0;
     for (const auto& [label, block] : pemBlocks(readFile(file))) {

@@ -5,22 +5,28 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <kj/async-io.h>
 #include <kj/compat/tls.h>
+#include <kj/exception.h>
 
 #include <atomic>
 #include <chrono>
 #include <ctime>
 #include <iostream>
 #include <list>
+#include <map>
+#include <set>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
 #include "farlink/credentials.h"
+#include "guarded_stream.h"
 #include "oleaut/objbase.h"
 #include "oleaut/oleauto.h"
 #include "rpc_session.h"
@@ -73,23 +79,84 @@ private:
     std::shared_ptr<Peer> peer_;
 };
 
-// Runs one connection's RPC system until it ends, then releases what the client held.
-void serveSession(kj::Own<kj::AsyncIoStream> stream, CallQueue& queue, std::size_t maxCalls, const LogSink& log,
-                  const std::string& who) {
-    (void)maxCalls;
+// Remembers the last fault the RPC system met outside the apartment's calls (a malformed or
+// oversized message, a protocol violation): the reason a connection it ends is closed for.
+class FaultWatch final : public kj::ExceptionCallback {
+public:
+    explicit FaultWatch(const CallQueue& queue) : queue_(queue) {}
+    void onRecoverableException(kj::Exception&& e) override {
+        remember(e);
+        next.onRecoverableException(kj::mv(e));
+    }
+    void onFatalException(kj::Exception&& e) override {
+        remember(e);
+        next.onFatalException(kj::mv(e));
+    }
+    const std::string& fault() const { return fault_; }
+
+private:
+    void remember(const kj::Exception& e) {
+        if (!queue_.inCall() && e.getType() != kj::Exception::Type::DISCONNECTED) fault_ = e.getDescription().cStr();
+    }
+    const CallQueue& queue_;
+    std::string fault_;
+};
+
+kj::Promise<void> idleFor(CallQueue& queue, kj::Duration limit) {
+    const kj::Duration since = queue.timer().now() - queue.lastActivity();
+    if (since >= limit) return kj::READY_NOW;
+    return queue.timer().afterDelay(limit - since).then([&queue, limit]() { return idleFor(queue, limit); });
+}
+
+// Runs one connection's RPC system until it ends, then releases what the client held. Returns
+// why it ended.
+std::string serveSession(kj::Own<kj::AsyncIoStream> stream, CallQueue& queue, kj::Maybe<kj::Duration> idleLimit) {
     Limits limits;
+    std::string reason = "the client hung up";
+    FaultWatch faults(queue);
     {
         // The bootstrap needs the session's peer: made first, handed over once it exists.
         auto paf = kj::newPromiseAndFulfiller<capnp::Capability::Client>();
         RpcSession session(kj::mv(stream), queue, limits, capnp::Capability::Client(kj::mv(paf.promise)));
         paf.fulfiller->fulfill(kj::heap<ExporterServer>(session.peer()));
-        try {
-            queue.await(session.onDisconnect());
-        } catch (kj::Exception& e) {
-            if (log) log(who + ": connection failed: " + e.getDescription().cStr());
+        bool idle = false;
+        kj::Promise<void> ended = session.onDisconnect();
+        KJ_IF_MAYBE(limit, idleLimit) {
+            ended = ended.exclusiveJoin(idleFor(queue, *limit).then([&idle]() { idle = true; }));
         }
+        try {
+            queue.await(kj::mv(ended));
+        } catch (kj::Exception& e) {
+            reason = std::string("connection failed: ") + e.getDescription().cStr();
+        }
+        KJ_IF_MAYBE(limit, idleLimit) {
+            if (idle) reason = "no call for " + std::to_string(*limit / kj::SECONDS) + " s";
+        }
+        if (!faults.fault().empty()) reason = "malformed message: " + faults.fault();
     }
     queue.drain();  // the objects the client held are released here, in its apartment
+    return reason;
+}
+
+// Answers an authenticated client the host turns away: its first call fails with `reason` (which
+// the client maps to its status), then the connection closes.
+void refuseSession(kj::Own<kj::AsyncIoStream> stream, CallQueue& queue, const char* reason) {
+    kj::Exception refusal(kj::Exception::Type::FAILED, __FILE__, __LINE__, kj::heapString(reason));
+    Limits limits;
+    RpcSession session(kj::mv(stream), queue, limits, capnp::Capability::Client(capnp::newBrokenCap(kj::mv(refusal))));
+    try {
+        queue.await(session.onDisconnect(), 5 * kj::SECONDS);
+    } catch (kj::Exception&) {
+    }
+}
+
+std::string addressOf(const sockaddr_storage& address) {
+    char text[INET6_ADDRSTRLEN] = "?";
+    if (address.ss_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+    else if (address.ss_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr, text, sizeof text);
+    return text;
 }
 
 std::string describePeer(const sockaddr_storage& address) {
@@ -119,15 +186,30 @@ kj::Promise<void> discard(kj::AsyncInputStream& in, kj::byte (&buffer)[4096]) {
 struct ObjectExporter::State {
     ExporterOptions options;
     LogSink log;
-    HostMaterial host;
     int listenFd = -1;
     int wakeFds[2] = {-1, -1};
+    int watchFd = -1;
     std::uint16_t port = 0;
     std::mutex mutex;
+    HostMaterial host;                // under mutex
+    std::set<std::string> revoked;    // under mutex
     struct Connection {
         int fd;
+        std::string address, who;  // the peer's address; address:port
         std::thread thread;
         std::atomic<bool> finished{false};
+        // Under mutex: the client once authenticated; why the host cut the handshake short.
+        bool authenticated = false;
+        std::string client;
+        std::string cutShort;
+        // Set once when the host ends an authenticated connection: the reason, then a count on
+        // `endFd` (an eventfd its thread watches).
+        std::string endReason;
+        std::atomic<bool> ended{false};
+        int endFd = -1;
+        ~Connection() {
+            if (endFd >= 0) ::close(endFd);
+        }
     };
     std::list<Connection> connections;
 
@@ -142,17 +224,27 @@ struct ObjectExporter::State {
             }
         }
     }
-    void serve(Connection& c, std::string who);
+    void serve(Connection& c);
+    void admit(int fd, const sockaddr_storage& from);
+    void reloadCredentials();
+    std::string named(const Connection& c, const std::string& what) const {
+        return c.who + (c.client.empty() ? "" : " client \"" + c.client + "\"") + ": " + what;
+    }
 };
 
-void ObjectExporter::State::serve(Connection& c, std::string who) {
+void ObjectExporter::State::serve(Connection& c) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     try {
         auto io = kj::setupAsyncIo();
         CallQueue queue(io.waitScope, io.provider->getTimer(), options.maxCallsInFlight);
-        kj::TlsPrivateKey key(host.key);
-        kj::TlsCertificate certificate(host.certificate);
-        kj::TlsCertificate authority(host.authority);
+        HostMaterial material;
+        {
+            std::lock_guard lock(mutex);
+            material = host;
+        }
+        kj::TlsPrivateKey key(material.key);
+        kj::TlsCertificate certificate(material.certificate);
+        kj::TlsCertificate authority(material.authority);
         kj::TlsKeypair keypair{kj::mv(key), kj::mv(certificate)};
         kj::TlsContext::Options tlsOptions;
         tlsOptions.useSystemTrustStore = false;
@@ -164,19 +256,58 @@ void ObjectExporter::State::serve(Connection& c, std::string who) {
         kj::TlsContext tls(kj::mv(tlsOptions));
         auto stream = io.lowLevelProvider->wrapSocketFd(c.fd, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP);
         kj::AuthenticatedStream plain{kj::mv(stream), kj::UnknownPeerIdentity::newInstance()};
-        kj::AuthenticatedStream secured = queue.await(tls.wrapServer(kj::mv(plain)));
+        // The deadline covers the whole handshake (the TLS context applies its own only to
+        // connections it accepts itself).
+        kj::AuthenticatedStream secured = queue.await(tls.wrapServer(kj::mv(plain)), options.handshakeSeconds * kj::SECONDS);
         auto& identity = kj::downcast<kj::TlsPeerIdentity>(*secured.peerIdentity);
         if (!identity.hasCertificate()) {
-            log(who + ": refused: no client certificate");
+            log(named(c, "refused: no client certificate"));
         } else {
-            log(who + ": accepted \"" + identity.getCommonName().cStr() + "\"");
-            serveSession(kj::mv(secured.stream), queue, options.maxCallsInFlight, log, who);
-            log(who + ": closed; its objects are released");
+            const std::string name = identity.getCommonName().cStr();
+            const char* refusal = nullptr;
+            std::string cutShort;
+            {
+                std::lock_guard lock(mutex);
+                c.client = name;
+                cutShort = c.cutShort;
+                if (revoked.count(name)) {
+                    refusal = kRevokedReason;
+                } else if (cutShort.empty()) {
+                    unsigned served = 0;
+                    for (const auto& other : connections) served += other.authenticated && !other.finished;
+                    if (served >= options.maxConnections) refusal = kBusyReason;
+                    else c.authenticated = true;
+                }
+            }
+            if (!cutShort.empty()) {
+                log(named(c, "refused: " + cutShort));
+            } else if (refusal) {
+                log(named(c, std::string("refused: ") + (refusal == kBusyReason ? "busy, " + std::to_string(options.maxConnections) +
+                                                                                    " clients are served already"
+                                                                              : "its credential is revoked")));
+                refuseSession(kj::mv(secured.stream), queue, refusal);
+            } else {
+                log(named(c, "accepted"));
+                auto endSignal = io.lowLevelProvider->wrapInputFd(c.endFd);
+                kj::byte count[8];
+                auto guarded = kj::heap<GuardedStream>(kj::mv(secured.stream), endSignal->read(count, 8),
+                                                       c.endReason);
+                kj::Maybe<kj::Duration> idle;
+                if (options.idleSeconds) idle = options.idleSeconds * kj::SECONDS;
+                std::string reason = serveSession(kj::mv(guarded), queue, idle);
+                if (c.ended) reason = c.endReason;
+                log(named(c, "closed: " + reason + "; its objects are released"));
+            }
         }
     } catch (kj::Exception& e) {
-        log(who + ": refused: " + e.getDescription().cStr());
+        std::string cutShort;
+        {
+            std::lock_guard lock(mutex);
+            cutShort = c.cutShort;
+        }
+        log(named(c, "refused: " + (cutShort.empty() ? std::string(e.getDescription().cStr()) : cutShort)));
     } catch (std::exception& e) {
-        log(who + ": failed: " + e.what());
+        log(named(c, std::string("failed: ") + e.what()));
     }
     CoUninitialize();
     c.finished = true;
@@ -184,10 +315,72 @@ void ObjectExporter::State::serve(Connection& c, std::string who) {
     [[maybe_unused]] auto n = ::write(wakeFds[1], &byte, 1);  // lets run() reap this thread
 }
 
+// Takes a new connection into the handshake pool, cutting the oldest handshake short when the
+// pool or the peer's share of it is full.
+void ObjectExporter::State::admit(int fd, const sockaddr_storage& from) {
+    std::lock_guard lock(mutex);
+    const std::string address = addressOf(from);
+    std::map<std::string, std::pair<unsigned, Connection*>> waiting;  // per address: count, oldest
+    unsigned total = 0;
+    for (auto& c : connections) {
+        if (c.finished || c.authenticated || !c.cutShort.empty()) continue;
+        auto& [count, oldest] = waiting[c.address];
+        if (count++ == 0) oldest = &c;
+        ++total;
+    }
+    Connection* cut = nullptr;
+    if (waiting[address].first >= options.maxHandshakesPerPeer) {
+        cut = waiting[address].second;
+    } else if (total >= options.maxHandshakes) {
+        for (auto& [peer, entry] : waiting)
+            if (!cut || entry.first > waiting[cut->address].first) cut = entry.second;
+    }
+    if (cut) {
+        cut->cutShort = "handshake cut short: " + std::to_string(waiting[cut->address].first) +
+                        " connections from " + cut->address + " were in their handshake and a newer one came";
+        ::shutdown(cut->fd, SHUT_RDWR);
+    }
+    const int on = 1, idle = kKeepAliveIdleSeconds, interval = kKeepAliveIntervalSeconds, probes = kKeepAliveProbes;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto& c = connections.emplace_back();
+    c.fd = fd;
+    c.endFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    c.address = address;
+    c.who = describePeer(from);
+    c.thread = std::thread([this, &c] { serve(c); });
+}
+
+void ObjectExporter::State::reloadCredentials() {
+    try {
+        HostMaterial material = loadHost(options.configFolder);
+        std::set<std::string> names = revokedClients(options.configFolder);
+        std::lock_guard lock(mutex);
+        // A new authority (--init --force) revokes every credential the old one issued.
+        const bool newAuthority = material.authority != host.authority;
+        host = std::move(material);
+        revoked = std::move(names);
+        for (auto& c : connections) {
+            if (c.finished || !c.authenticated || c.ended || (!newAuthority && !revoked.count(c.client))) continue;
+            c.endReason = kRevokedReason;
+            c.ended = true;
+            const std::uint64_t one = 1;
+            [[maybe_unused]] auto n = ::write(c.endFd, &one, sizeof one);  // its pending read fails with the reason
+            log(named(c, newAuthority ? "ending: the host has a new authority" : "ending: its credential is revoked"));
+        }
+    } catch (const std::exception& e) {
+        log(std::string("cannot read the credentials again (the previous ones stay in use): ") + e.what());
+    }
+}
+
 ObjectExporter::ObjectExporter(ExporterOptions options, LogSink log) : state_(std::make_unique<State>()) {
     state_->options = std::move(options);
     state_->log = log ? std::move(log) : LogSink(defaultLog);
     state_->host = loadHost(state_->options.configFolder);
+    state_->revoked = revokedClients(state_->options.configFolder);
     sockaddr_storage address{};
     socklen_t length = 0;
     auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
@@ -207,7 +400,7 @@ ObjectExporter::ObjectExporter(ExporterOptions options, LogSink log) : state_(st
     const int on = 1;
     ::setsockopt(state_->listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (state_->listenFd < 0 || ::bind(state_->listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(state_->listenFd, 16) != 0) {
+        ::listen(state_->listenFd, 128) != 0) {
         const std::string reason = std::strerror(errno);
         if (state_->listenFd >= 0) ::close(state_->listenFd);
         throw std::runtime_error("cannot listen on " + state_->options.listenAddress + ":" +
@@ -216,6 +409,15 @@ ObjectExporter::ObjectExporter(ExporterOptions options, LogSink log) : state_(st
     getsockname(state_->listenFd, reinterpret_cast<sockaddr*>(&address), &length);
     state_->port = ntohs(address.ss_family == AF_INET ? v4->sin_port : v6->sin6_port);
     if (::pipe2(state_->wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("cannot make a pipe");
+    // The keys and the revocation list are replaced by renaming: a change shows as a move into the
+    // folder (or a write, for files put there by hand).
+    state_->watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (state_->watchFd >= 0 &&
+        ::inotify_add_watch(state_->watchFd, state_->options.configFolder.c_str(),
+                            IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_CREATE) < 0) {
+        ::close(state_->watchFd);
+        state_->watchFd = -1;
+    }
 }
 
 ObjectExporter::~ObjectExporter() {
@@ -228,6 +430,7 @@ ObjectExporter::~ObjectExporter() {
     ::close(state_->listenFd);
     ::close(state_->wakeFds[0]);
     ::close(state_->wakeFds[1]);
+    if (state_->watchFd >= 0) ::close(state_->watchFd);
 }
 
 std::uint16_t ObjectExporter::port() const { return state_->port; }
@@ -237,45 +440,52 @@ void ObjectExporter::stop() {
     [[maybe_unused]] auto n = ::write(state_->wakeFds[1], &byte, 1);
 }
 
-void ObjectExporter::run(int stopFd) {
+void ObjectExporter::reload() {
+    const char byte = 2;
+    [[maybe_unused]] auto n = ::write(state_->wakeFds[1], &byte, 1);
+}
+
+void ObjectExporter::run(int stopFd, int reloadFd) {
     State& s = *state_;
     s.log("listening on " + s.options.listenAddress + ":" + std::to_string(s.port));
     for (;;) {
-        pollfd fds[3] = {{s.listenFd, POLLIN, 0}, {s.wakeFds[0], POLLIN, 0}, {stopFd, POLLIN, 0}};
-        if (::poll(fds, stopFd >= 0 ? 3 : 2, -1) < 0) {
+        pollfd fds[5] = {{s.listenFd, POLLIN, 0}, {s.wakeFds[0], POLLIN, 0}, {s.watchFd, POLLIN, 0},
+                         {reloadFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        if (::poll(fds, 5, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (fds[2].revents) break;
+        if (fds[4].revents) break;
+        bool reloading = false;
         if (fds[1].revents) {
             char bytes[64];
             bool stopping = false;
             for (ssize_t n; (n = ::read(s.wakeFds[0], bytes, sizeof bytes)) > 0;)
-                for (ssize_t i = 0; i < n; ++i) stopping |= bytes[i] == 1;
+                for (ssize_t i = 0; i < n; ++i) {
+                    stopping |= bytes[i] == 1;
+                    reloading |= bytes[i] == 2;
+                }
             s.reapFinished();
             if (stopping) break;
         }
+        if (fds[2].revents) {
+            alignas(inotify_event) char events[4096];
+            while (::read(s.watchFd, events, sizeof events) > 0) {
+            }
+            reloading = true;
+        }
+        if (fds[3].revents) {
+            char info[256];  // a signalfd's record, or anything else: only its arrival counts
+            [[maybe_unused]] auto n = ::read(reloadFd, info, sizeof info);
+            s.log("reloading the credentials");
+            reloading = true;
+        }
+        if (reloading) s.reloadCredentials();
         if (!fds[0].revents) continue;
         sockaddr_storage from{};
         socklen_t fromLength = sizeof from;
         const int fd = ::accept4(s.listenFd, reinterpret_cast<sockaddr*>(&from), &fromLength, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        const std::string who = describePeer(from);
-        std::lock_guard lock(s.mutex);
-        if (s.connections.size() >= s.options.maxConnections) {
-            s.log(who + ": refused: " + std::to_string(s.options.maxConnections) + " connections are open already");
-            ::close(fd);
-            continue;
-        }
-        const int on = 1, idle = kKeepAliveIdleSeconds, interval = kKeepAliveIntervalSeconds, probes = kKeepAliveProbes;
-        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        auto& c = s.connections.emplace_back();
-        c.fd = fd;
-        c.thread = std::thread([&s, &c, who] { s.serve(c, who); });
+        if (fd >= 0) s.admit(fd, from);
     }
     s.log("stopping: closing " + std::to_string(s.connections.size()) + " connection(s)");
 }
@@ -298,7 +508,7 @@ void serveConnectionBytes(const std::uint8_t* data, std::size_t size) {
         // write has gone out.
         kj::byte answers[4096];
         auto discarding = discard(*pipe.ends[1], answers).eagerlyEvaluate(nullptr);
-        serveSession(kj::mv(pipe.ends[0]), queue, 64, {}, "buffer");
+        serveSession(kj::mv(pipe.ends[0]), queue, nullptr);
     }
     CoUninitialize();
 }

@@ -346,6 +346,9 @@ HRESULT Peer::arrayFromWire(VARTYPE element, wire::SafeArray::Reader in, SAFEARR
 }
 
 HRESULT statusOfFailure(const kj::Exception& e) {
+    const std::string_view text(e.getDescription().cStr());
+    if (text.find(kRevokedReason) != std::string_view::npos) return E_ACCESSDENIED;
+    if (text.find(kBusyReason) != std::string_view::npos) return RPC_S_SERVER_TOO_BUSY;
     if (e.getType() == kj::Exception::Type::DISCONNECTED) return RPC_E_DISCONNECTED;
     if (e.getDescription().endsWith("the call timed out")) return RPC_E_TIMEOUT;
     return RPC_E_SERVERFAULT;

@@ -35,9 +35,13 @@ public:
     const Limits& limits() const { return limits_; }
     bool onOwnerThread() const { return std::this_thread::get_id() == owner_; }
 
-    // The connection is gone: calls through imported proxies fail from now on.
-    void markDisconnected() { disconnected_ = true; }
+    // The connection is gone: calls through imported proxies fail from now on, with `status`.
+    void markDisconnected(HRESULT status = RPC_E_DISCONNECTED) {
+        if (!disconnected_) status_ = status;
+        disconnected_ = true;
+    }
     bool disconnected() const { return disconnected_; }
+    HRESULT disconnectedStatus() const { return status_; }
 
     // A local object (any interface of it; null for a null reference) for the other end.
     void exportObject(IUnknown* object, wire::ObjectRef::Builder out);
@@ -72,6 +76,7 @@ private:
     Limits limits_;
     std::thread::id owner_;
     bool disconnected_ = false;
+    HRESULT status_ = RPC_E_DISCONNECTED;
     std::uint64_t nextExportId_ = 1;
     std::map<IUnknown*, ObjectServer*> exportsByIdentity_;
     std::map<std::uint64_t, ObjectServer*> exportsById_;
@@ -80,8 +85,14 @@ private:
     std::shared_ptr<void> keepAlive_;
 };
 
-// Maps a broken call to the platform's status: RPC_E_DISCONNECTED when the connection is gone,
-// RPC_E_TIMEOUT when the answer did not come in time, E_FAIL otherwise.
+// Why the exporter turns a client away after the handshake; the text reaches the client with the
+// connection's end, and the client maps it to its status.
+inline constexpr const char* kBusyReason = "farlinkd: the host is busy: it serves as many clients as it takes";
+inline constexpr const char* kRevokedReason = "farlinkd: this client's credential is revoked";
+
+// Maps a broken call to the platform's status: E_ACCESSDENIED when the host revoked the client's
+// credential, RPC_S_SERVER_TOO_BUSY when it is busy, RPC_E_DISCONNECTED when the connection is
+// gone, RPC_E_TIMEOUT when the answer did not come in time, RPC_E_SERVERFAULT otherwise.
 HRESULT statusOfFailure(const kj::Exception& e);
 
 }  // namespace farlink

@@ -40,6 +40,8 @@ void applyErrorInfo(wire::ErrorInfo::Reader in) {
 const char16_t* failureText(HRESULT hr) {
     switch (hr) {
     case RPC_E_DISCONNECTED: return u"The connection to the remote host was lost";
+    case E_ACCESSDENIED: return u"The remote host revoked this client's credential";
+    case RPC_S_SERVER_TOO_BUSY: return u"The remote host is busy: it serves as many clients as it takes";
     case RPC_E_TIMEOUT: return u"The remote host did not answer in time";
     case RPC_E_WRONG_THREAD: return u"The remote object was called from another thread than the one that created it";
     default: return u"The remote host could not carry out the call";
@@ -94,14 +96,14 @@ template <class Request, class Use>
 HRESULT RemoteObject::call(Request&& request, Use use) {
     HRESULT hr = S_OK;
     if (!peer_->onOwnerThread()) hr = RPC_E_WRONG_THREAD;
-    else if (peer_->disconnected()) hr = RPC_E_DISCONNECTED;
+    else if (peer_->disconnected()) hr = peer_->disconnectedStatus();
     else
         try {
             auto response = peer_->queue().await(request.send(), peer_->limits().callTimeout);
             return use(response);
         } catch (kj::Exception& e) {
             hr = statusOfFailure(e);
-            if (hr == RPC_E_DISCONNECTED) peer_->markDisconnected();
+            if (hr == RPC_E_DISCONNECTED || hr == E_ACCESSDENIED) peer_->markDisconnected(hr);
         }
     oleaut::setErrorInfo(failureText(hr), u"FarLink", IID_IDispatch);
     return hr;

@@ -61,11 +61,11 @@ import oleaut  # noqa: E402
 class Exporter:
     """One farlinkd process on 127.0.0.1 and a free port; its log is kept."""
 
-    def __init__(self):
+    def __init__(self, *options, env=None):
         self.log_path = SCRATCH / f"farlinkd-{time.monotonic_ns()}.log"
         self.log_file = open(self.log_path, "w")
-        self.process = subprocess.Popen([tool("farlinkd"), "--listen", "127.0.0.1", "--port", "0"],
-                                        env=host_env(HOST / "keys"), stderr=self.log_file,
+        self.process = subprocess.Popen([tool("farlinkd"), "--listen", "127.0.0.1", "--port", "0", *options],
+                                        env=dict(host_env(HOST / "keys"), **(env or {})), stderr=self.log_file,
                                         stdout=subprocess.DEVNULL)
         self.port = None
         deadline = time.monotonic() + 10
@@ -113,6 +113,26 @@ def own_exporter():
     e = Exporter()
     yield e
     e.stop()
+
+
+@pytest.fixture
+def exporter_with():
+    """Starts exporters of the test's own with options (farlinkd's command line); stops them after."""
+    started = []
+
+    def start(*options, env=None):
+        started.append(Exporter(*options, env=env))
+        return started[-1]
+
+    yield start
+    for e in started:
+        e.stop()
+
+
+def farlinkd(*args):
+    """farlinkd's credential commands on the host's keys; their standard output."""
+    return subprocess.run([tool("farlinkd"), *args], env=host_env(HOST / "keys"), check=True,
+                          stdout=subprocess.PIPE, text=True).stdout
 
 
 @pytest.fixture

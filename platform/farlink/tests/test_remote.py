@@ -1,5 +1,6 @@
 """The component's objects on a remote host, through FarLink.clsAdapters and farlinkd."""
 import gc
+import json
 import os
 import signal
 import subprocess
@@ -7,7 +8,7 @@ import sys
 import time
 
 import pytest
-from conftest import CLIENT, SCRATCH, SOURCE, BUILD
+from conftest import CLIENT, HOST, SCRATCH, SOURCE, BUILD
 
 import oleaut
 
@@ -128,14 +129,29 @@ sys.stdin.read()
 """
 
 
+def emission(key):
+    """What the host's adapter radiates, as the bench publishes it (None before it ever did)."""
+    files = list((HOST / "bench-state").glob(f"*/{key}/rf-emission.json"))
+    return json.loads(files[0].read_text()) if files else None
+
+
+def wait_until(condition, seconds=10):
+    deadline = time.monotonic() + seconds
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return condition()
+
+
 def test_a_client_that_dies_leaves_no_adapter_transmitting(exporter):
     child = subprocess.Popen([sys.executable, "-c", CLIENT_SCRIPT, exporter.address], stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE, text=True, env=dict(os.environ))
     try:
         assert child.stdout.readline().strip() == "transmitting"
+        assert emission("0002")["transmitting"] and emission("0002")["channel"] == 3
     finally:
         child.kill()
         child.wait()
+    assert wait_until(lambda: not emission("0002")["transmitting"]), (emission("0002"), exporter.log())
     assert exporter.wait_for_log("adapter 0002 was left open: test mode stopped, closed"), exporter.log()
 
 
@@ -178,8 +194,10 @@ def test_malformed_and_oversized_messages_close_only_their_connection(exporter):
     context = ssl.create_default_context(cafile=credential)
     context.load_cert_chain(credential)
     garbage = struct.pack("<II", 0, 1 << 28) + b"\xff" * 64          # one segment of 2 GiB
-    for payload, secured in ((b"GET / HTTP/1.0\r\n\r\n", False), (garbage, True)):
+    for payload, secured, reason in ((b"GET / HTTP/1.0\r\n\r\n", False, (": refused: ", "http request")),
+                                     (garbage, True, ("closed: malformed message: ", "Message is too large"))):
         with socket.create_connection(("127.0.0.1", exporter.port), timeout=5) as raw:
+            local = "127.0.0.1:%d" % raw.getsockname()[1]
             s = context.wrap_socket(raw, server_hostname="farlinkd") if secured else raw
             s.sendall(payload)
             try:
@@ -187,8 +205,9 @@ def test_malformed_and_oversized_messages_close_only_their_connection(exporter):
                     pass
             except (ConnectionError, ssl.SSLError):
                 pass
-    assert exporter.wait_for_log("refused: ")
-    assert exporter.wait_for_log("connection failed") or exporter.wait_for_log("closed; its objects")
+        # The connection's own line: its address, and the reason it was refused or closed.
+        assert wait_until(lambda: any(line.split("farlinkd: ", 1)[-1].startswith(local) and all(r in line for r in reason)
+                                      for line in exporter.log().splitlines())), (local, reason, exporter.log())
     assert remote_adapters(exporter.address).Count == 4
 
 
@@ -227,3 +246,19 @@ def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
         time.sleep(0.05)
     assert exporter.log().count("refused") >= refused_before + 2, exporter.log()
     assert remote_adapters(exporter.address).Count == 4
+
+
+def test_a_released_collection_is_let_go_on_the_host(exporter):
+    """The host keeps no collection the client has released: its adapter left transmitting is stopped
+    and closed at the client's next Adapters() call, while the connection stays open."""
+    provider = oleaut.Dispatch("FarLink.clsAdapters", exporter.address)
+    adapters = provider.Adapters()
+    adapter = adapters.Item("0001")
+    assert adapter.Open() == 1
+    assert adapter.Vireo.SetChannel(9) == 0 and adapter.Vireo.ContinuousTx(0x1234) == 0
+    assert emission("0001")["transmitting"]
+    del adapter, adapters
+    gc.collect()
+    assert provider.Adapters().Count == 4
+    assert wait_until(lambda: not emission("0001")["transmitting"]), exporter.log()
+    assert exporter.wait_for_log("adapter 0001 was left open: test mode stopped, closed"), exporter.log()

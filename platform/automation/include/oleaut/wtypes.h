@@ -50,6 +50,7 @@ constexpr HRESULT CO_E_DLLNOTFOUND = hresult(0x8004018E);
 constexpr HRESULT CO_E_ERRORINDLL = hresult(0x800401F9);
 constexpr HRESULT RPC_E_CHANGED_MODE = hresult(0x80010106);
 constexpr HRESULT RPC_S_SERVER_UNAVAILABLE = hresult(0x800706BA);  // no server answered
+constexpr HRESULT RPC_S_SERVER_TOO_BUSY = hresult(0x800706BB);     // the server takes no more clients
 constexpr HRESULT RPC_E_SERVERFAULT = hresult(0x80010105);         // the server failed the call
 constexpr HRESULT RPC_E_DISCONNECTED = hresult(0x80010108);        // the connection broke
 constexpr HRESULT RPC_E_WRONG_THREAD = hresult(0x8001010E);        // called off the object's apartment
