@@ -92,6 +92,9 @@ TEST_F(BenchTest, HeadlessRunTunesEveryChannelBelowTheMaskStoresAndWritesReportA
     ASSERT_EQ(runHeadless(console(), equipment(), o, out, err), kExitPassed) << out.str() << err.str();
     EXPECT_EQ(countRowLines(out.str()), 33) << out.str();
     EXPECT_NE(out.str().find("TEST SUCCESSFUL"), std::string::npos);
+    // Both instruments' sessions shared one connection to the gateway for the whole run.
+    EXPECT_EQ(gateway().connectionsServed(), 1);
+    EXPECT_EQ(gateway().connectionsTurnedAway(), 0);
 
     QFile pdf(o.reportPdf);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
