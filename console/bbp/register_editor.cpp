@@ -69,7 +69,7 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
         auto* chk = new QCheckBox(QString::fromUtf8(box.caption.data(), int(box.caption.size())), signalFrame);
         chk->setObjectName(QStringLiteral("SigChk(%1)").arg(i + 1));
         chk->setProperty("Tag", QStringLiteral("&h%1").arg(box.mask, 0, 16));
-        connect(chk, &QCheckBox::clicked, this, &RegisterEditor::signalClicked);
+        connect(chk, &QCheckBox::clicked, this, [this, index = int(i) + 1] { signalClicked(index); });
         signalGrid->addWidget(chk, int(i) / 5, int(i) % 5);
         signals_.push_back(chk);
     }
@@ -77,7 +77,10 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
     auto* buttons = new QVBoxLayout;
     refreshChk_ = new QCheckBox("Auto Refresh", this);
     refreshChk_->setObjectName("RefreshChk");
-    connect(refreshChk_, &QCheckBox::clicked, this, [this](bool on) { on ? timer1_->start() : timer1_->stop(); });
+    connect(refreshChk_, &QCheckBox::clicked, this, [this](bool on) {
+        traceEvent("RefreshChk", "Click");
+        on ? timer1_->start() : timer1_->stop();
+    });
     auto* savebtn = new QPushButton("Save Settings", this);
     savebtn->setObjectName("savebtn");
     connect(savebtn, &QPushButton::clicked, this, &RegisterEditor::save);
@@ -88,7 +91,10 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
     closebtn->setObjectName("closebtn");
     closebtn->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     closebtn->setToolTip("Close");
-    connect(closebtn, &QToolButton::clicked, this, &QWidget::close);
+    connect(closebtn, &QToolButton::clicked, this, [this] {
+        traceEvent("closebtn", "Click");
+        close();
+    });
     for (QPushButton* b : {savebtn, restoreBtn}) giveCaptionRoom(b);
     for (QWidget* w : {static_cast<QWidget*>(refreshChk_), static_cast<QWidget*>(savebtn),
                        static_cast<QWidget*>(restoreBtn)})
@@ -103,6 +109,7 @@ RegisterEditor::RegisterEditor(Console& console, RegisterEditorModel model, QWid
     connect(timer1_, &QTimer::timeout, this, &RegisterEditor::tick);
     setAttribute(Qt::WA_DeleteOnClose);
 
+    traceEvent("Form", "Load");
     const QString program = QCoreApplication::applicationDirPath();
     console_.ConfigFolder = QString::fromStdString(bbp::configFolder(program.toStdString(), model_.folderName.toStdString()).string());
     RefreshRegisters();
@@ -165,6 +172,7 @@ void RegisterEditor::RefreshRegisters() {
 }
 
 void RegisterEditor::tick() {
+    traceEvent("Timer1", "Timer");
     std::vector<BBPReg> regs;
     try {
         regs = console_.BbpRegsObj.all();
@@ -189,6 +197,17 @@ void RegisterEditor::tick() {
         }
     }
     update();
+}
+
+void RegisterEditor::traceEvent(const QString& control, const char* event, const QString& arguments) {
+    console_.logEvent(1, QStringLiteral("EVENT: %1_%2(%3)").arg(control, QLatin1String(event), arguments));
+}
+
+void RegisterEditor::traceField(const QLineEdit* edit, const char* event, const QString& more) {
+    const QString name = edit->objectName();  // "bbpTxt(5)"
+    const qsizetype open = name.indexOf('(');
+    const QString index = name.mid(open + 1, name.size() - open - 2);
+    traceEvent(name.left(open), event, more.isEmpty() ? index : index + ", " + more);
 }
 
 QString RegisterEditor::lookupKey(QLineEdit* edit) const {
@@ -237,10 +256,12 @@ bool RegisterEditor::eventFilter(QObject* watched, QEvent* event) {
     if (!edit || edit->isReadOnly()) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::FocusIn:
+        traceField(edit, "GotFocus");
         select(lookupKey(edit));
         QTimer::singleShot(0, edit, [edit] { edit->setSelection(0, 2); });
         break;
     case QEvent::FocusOut:
+        traceField(edit, "LostFocus");
         write(edit);
         if (model_.shadowCount && !control_.empty() && control_.size() > kMuxRegister && edit == control_[kMuxRegister].edit)
             applyMultiplexer(edit);
@@ -251,6 +272,7 @@ bool RegisterEditor::eventFilter(QObject* watched, QEvent* event) {
         if (text.size() != 1 || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) break;
         const QChar c = text[0];
         if (c == '\r' || c == '\n' || c.unicode() == 0x7F) break;  // Enter and Delete are not characters here
+        traceField(edit, "KeyPress", QString::number(c.unicode()));
         select(lookupKey(edit));
         if (c == '+') stepValue(edit, 1);
         if (c == '-') stepValue(edit, -1);
@@ -264,7 +286,8 @@ bool RegisterEditor::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void RegisterEditor::signalClicked() {
+void RegisterEditor::signalClicked(int index) {
+    traceEvent("SigChk", "Click", QString::number(index));
     SignalMask = 0;
     for (QCheckBox* chk : signals_) {
         if (chk->checkState() == Qt::Unchecked) continue;
@@ -362,6 +385,7 @@ QString RegisterEditor::inConfigFolder(const QString& chosen) const {
 }
 
 void RegisterEditor::save() {
+    traceEvent("savebtn", "Click");
     const QString folder = console_.ConfigFolder;
     QDir().mkpath(folder);
     const QString chosen = inConfigFolder(console_.dialogs().saveFileName(this, "Save Configuration File As", folder,
@@ -373,6 +397,7 @@ void RegisterEditor::save() {
 }
 
 void RegisterEditor::restore() {
+    traceEvent("restoreBtn", "Click");
     const QString chosen = inConfigFolder(console_.dialogs().openFileName(
         this, "Restore Configuration From File", console_.ConfigFolder, model_.folderName.toLower(), fileFilter()));
     if (chosen.isEmpty()) return;

@@ -69,8 +69,12 @@ private:
     void write(QLineEdit* edit);
     bool stepValue(QLineEdit* edit, int step);
     void applyMultiplexer(QLineEdit* edit);
-    void signalClicked();
+    void signalClicked(int index);
     void tick();
+    // The entry line of an event handler: "EVENT: control_event(arguments)".
+    void traceEvent(const QString& control, const char* event, const QString& arguments = {});
+    // A field's handler: its array name, the event, and its index before the other arguments.
+    void traceField(const QLineEdit* edit, const char* event, const QString& more = {});
     bbp::RegisterSheet sheet() const;
     void applyWrites(const std::vector<bbp::RegisterWrite>& writes);
     bool writeWhole(const QString& fileName, const std::string& text);

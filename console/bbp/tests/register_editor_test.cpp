@@ -1,13 +1,15 @@
 // The register editors on the default bench: field rules, signals, auto refresh, and listings saved
-// and restored through the adapter.
+// and restored through the adapter, and the entry line every handler traces.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QFocusEvent>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -302,5 +304,67 @@ TEST_F(EditorTest, BirchRoundTripsIncludeTheShadowTable) {
         dialogs().chooseFile(scratch(name));
         w->restore();
         for (const auto& [id, value] : saved) EXPECT_EQ(reg(id), value) << name << " " << id.toStdString();
+    }
+}
+
+TEST_F(EditorTest, EveryHandlerTracesItsEntry) {
+    enum Drive { Click, FocusIn, FocusOut, Plus, Tick };
+    const struct {
+        const char* control;
+        Drive drive;
+        const char* traced;
+        bool birchOnly;
+    } cases[] = {
+        {"bbpTxt(31)", FocusIn, "EVENT: bbpTxt_GotFocus(31)", false},
+        {"bbpTxt(31)", Plus, "EVENT: bbpTxt_KeyPress(31, 43)", false},
+        {"bbpTxt(31)", FocusOut, "EVENT: bbpTxt_LostFocus(31)", false},
+        {"bbpsTxt(5)", FocusIn, "EVENT: bbpsTxt_GotFocus(5)", true},
+        {"bbpsTxt(5)", Plus, "EVENT: bbpsTxt_KeyPress(5, 43)", true},
+        {"bbpsTxt(5)", FocusOut, "EVENT: bbpsTxt_LostFocus(5)", true},
+        {"SigChk(1)", Click, "EVENT: SigChk_Click(1)", false},
+        {"SigChk(5)", Click, "EVENT: SigChk_Click(5)", false},
+        {"SigChk(10)", Click, "EVENT: SigChk_Click(10)", true},
+        {"RefreshChk", Click, "EVENT: RefreshChk_Click()", false},
+        {"Timer1", Tick, "EVENT: Timer1_Timer()", false},
+        {"savebtn", Click, "EVENT: savebtn_Click()", false},  // the dialogs answer no file
+        {"restoreBtn", Click, "EVENT: restoreBtn_Click()", false},
+        {"closebtn", Click, "EVENT: closebtn_Click()", false},
+    };
+    auto traced = [&](const QString& line) {
+        return std::count(traceLines().begin(), traceLines().end(), "1 " + line);
+    };
+    for (const QString& key : {kAlderKey, kestview::testing::kBirchBKey}) {
+        const bool birch = key != kAlderKey;
+        const auto loads = traced("EVENT: Form_Load()");
+        std::unique_ptr<QWidget> w;
+        if (birch) w = open<birchfrm>(key);
+        else w = open<alderfrm>(key);
+        EXPECT_EQ(traced("EVENT: Form_Load()"), loads + 1) << key.toStdString();
+        w->show();
+        for (const auto& c : cases) {
+            if (c.birchOnly && !birch) continue;
+            const QString control = QString::fromLatin1(c.control), line = QString::fromLatin1(c.traced);
+            const auto before = traced(line);
+            if (c.drive == Click) {
+                auto* b = w->findChild<QAbstractButton*>(control);
+                ASSERT_TRUE(b) << c.control;
+                b->click();
+            } else if (c.drive == Tick) {
+                auto* timer = w->findChild<QTimer*>(control);
+                ASSERT_TRUE(timer && timer->isActive()) << "Auto Refresh starts it";
+                QSignalSpy ticks(timer, &QTimer::timeout);
+                ASSERT_TRUE(ticks.wait(30000)) << "no refresh tick";
+                timer->stop();  // one tick is what this case counts
+            } else if (c.drive == Plus) {
+                QTest::keyClick(field(*w, control), '+');
+            } else {
+                QFocusEvent e(c.drive == FocusIn ? QEvent::FocusIn : QEvent::FocusOut);
+                QCoreApplication::sendEvent(field(*w, control), &e);
+            }
+            EXPECT_EQ(traced(line), before + 1) << key.toStdString() << " " << c.control;
+        }
+        EXPECT_FALSE(w->isVisible()) << "closebtn unloads the window";
+        w.reset();
+        console().releaseAdapterObjects();
     }
 }
