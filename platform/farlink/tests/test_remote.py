@@ -248,17 +248,24 @@ def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
     assert remote_adapters(exporter.address).Count == 4
 
 
-def test_a_released_collection_is_let_go_on_the_host(exporter):
-    """The host keeps no collection the client has released: its adapter left transmitting is stopped
-    and closed at the client's next Adapters() call, while the connection stays open."""
+def test_releasing_a_remote_collection_releases_the_host_s(exporter):
+    """The host keeps no collection the client has released: the adapter it left transmitting is
+    stopped and closed as soon as the release arrives, while the connection stays open. An adapter
+    of that collection the client still holds stays open."""
     provider = oleaut.Dispatch("FarLink.clsAdapters", exporter.address)
+    kept = provider.Adapters()
     adapters = provider.Adapters()
+    held = adapters.Item("0003")
+    assert held.Open() == 1
     adapter = adapters.Item("0001")
     assert adapter.Open() == 1
     assert adapter.Vireo.SetChannel(9) == 0 and adapter.Vireo.ContinuousTx(0x1234) == 0
     assert emission("0001")["transmitting"]
     del adapter, adapters
     gc.collect()
-    assert provider.Adapters().Count == 4
+    assert kept.Count == 4  # a round trip on the same connection carries the release
     assert wait_until(lambda: not emission("0001")["transmitting"]), exporter.log()
     assert exporter.wait_for_log("adapter 0001 was left open: test mode stopped, closed"), exporter.log()
+    assert kept.Item("0001").IsOpen == 0 and kept.Count == 4
+    assert held.IsOpen == 1
+    held.Close()
