@@ -155,26 +155,42 @@ def test_a_client_that_dies_leaves_no_adapter_transmitting(exporter):
     assert exporter.wait_for_log("adapter 0002 was left open: test mode stopped, closed"), exporter.log()
 
 
-def test_another_connections_session_handle_reaches_nothing(exporter):
-    mine = remote_adapters(exporter.address).Item("0001")
-    assert mine.Open() == 1
-    tallies = mine.Vireo.Tallies
-    assert tallies.Refresh() == 1
-    # A second client (another connection, so another apartment) binds a fresh object to every
-    # handle this client's session might have.
-    other = subprocess.run([sys.executable, "-c", STRANGER_SCRIPT, exporter.address], capture_output=True, text=True,
-                           env=dict(os.environ), timeout=60)
+def test_another_connections_session_handle_reaches_nothing(exporter_with, tmp_path):
+    """A real session handle (the exporter's draws are recorded) reaches its session from the
+    connection that opened it, and nothing from another connection."""
+    draws = tmp_path / "draws"
+    probe = str(BUILD / "python" / "tests" / "libfarlink_test_draws.so")
+    preload = ":".join(filter(None, [os.environ.get("LD_PRELOAD"), probe]))
+    host = exporter_with(env={"LD_PRELOAD": preload, "FARLINK_TEST_DRAWS": str(draws)})
+    adapter = remote_adapters(host.address).Item("0001")
+    assert adapter.Open() == 1
+    handles = sorted(set(draws.read_text().split())) if draws.exists() else []
+    assert handles, host.log()
+
+    def reaches(handle):
+        tallies = oleaut.Dispatch("OruDirEzo.Tallies", host.address)
+        tallies._SetApiObj(int(handle))
+        try:
+            return tallies.Refresh() == 1
+        except oleaut.Error:
+            return False
+
+    assert any(reaches(h) for h in handles), handles
+    # Another client: another connection, so another apartment on the host.
+    other = subprocess.run([sys.executable, "-c", STRANGER_SCRIPT, host.address, *handles], capture_output=True,
+                           text=True, env=dict(os.environ), timeout=60)
     assert other.returncode == 0, other.stderr
-    assert other.stdout.strip() == "nothing reached"
-    mine.Close()
+    assert other.stdout.strip() == "nothing reached", (handles, other.stdout)
+    adapter.Close()
 
 
 STRANGER_SCRIPT = """
 import sys, oleaut
 host = sys.argv[1]
 adapter = oleaut.Dispatch("FarLink.clsAdapters", host).Adapters().Item("0004")
+assert adapter.Open() == 1
 reached = 0
-for handle in list(range(1, 200)) + [0x7FFFFFFF]:
+for handle in map(int, sys.argv[2:]):
     tallies = oleaut.Dispatch("OruDirEzo.Tallies", host)
     tallies._SetApiObj(handle)
     try:
