@@ -264,7 +264,7 @@ def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
     assert remote_adapters(exporter.address).Count == 4
 
 
-def test_releasing_a_remote_collection_releases_the_host_s(exporter):
+def test_a_released_collection_is_released_on_the_host_at_once(exporter):
     """The host keeps no collection the client has released: the adapter it left transmitting is
     stopped and closed as soon as the release arrives, while the connection stays open. An adapter
     of that collection the client still holds stays open."""
