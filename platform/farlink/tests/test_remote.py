@@ -8,7 +8,7 @@ import sys
 import time
 
 import pytest
-from conftest import CLIENT, HOST, SCRATCH, SOURCE, BUILD
+from conftest import CLIENT, HOST, SCRATCH, SOURCE, BUILD, rss_kib
 
 import oleaut
 
@@ -285,13 +285,6 @@ def test_a_released_collection_is_released_on_the_host_at_once(exporter):
     assert kept.Item("0001").IsOpen == 0 and kept.Count == 4
     assert held.IsOpen == 1
     held.Close()
-
-
-def rss_kib(pid):
-    for line in open(f"/proc/{pid}/status"):
-        if line.startswith("VmRSS:"):
-            return int(line.split()[1])
-    raise AssertionError("no VmRSS")
 
 
 def test_collections_asked_for_again_and_again_do_not_pile_up(exporter_with):
