@@ -1,10 +1,13 @@
 // FarLink.clsAdapters: the class a remote client creates on a host to reach that host's adapters.
 // Its first method returns a new Adapters collection of the component, made in the caller's
-// apartment. When the client releases a collection it handed out, or the apartment ends (for a
-// remote client: its connection closes), every adapter still open in it has its test mode stopped
-// and is closed, so a client that went away leaves no adapter transmitting.
+// apartment. When the client releases a collection it handed out (for a remote client: drops its
+// capability), or the apartment ends (its connection closes), every adapter still open in it has
+// its test mode stopped and is closed, so a client that went away leaves no adapter transmitting.
+#include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,16 +65,25 @@ std::string statusText(HRESULT hr) {
     return text;
 }
 
+// Whether anything but the collection (and the caller's own reference) holds the adapter.
+bool heldElsewhere(IDispatch* adapter) {
+    adapter->AddRef();
+    return adapter->Release() > 2;
+}
+
 // Stops the test mode of every open adapter of the collection and closes it, as a client would:
 // StopTest with its out value, then Close. Every step's result is checked and the outcome logged.
-void closeOpenAdapters(IDispatch* collection) {
+// With `spareHeld`, an adapter the client still holds is left alone; the result says whether
+// every adapter was dealt with.
+bool closeOpenAdapters(IDispatch* collection, bool spareHeld = false) {
     VARIANT count;
     VariantInit(&count);
     if (const HRESULT hr = callByName(collection, u"Count", DISPATCH_PROPERTYGET, {}, &count); FAILED(hr) || count.vt != VT_I4) {
         report("cannot count the adapters of a released collection (" + statusText(hr) + ")");
         VariantClear(&count);
-        return;
+        return true;
     }
+    bool all = true;
     for (LONG i = 1; i <= count.lVal; ++i) {
         VARIANT index, item, open;
         VariantInit(&index);
@@ -86,6 +98,10 @@ void closeOpenAdapters(IDispatch* collection) {
         }
         ComPtr<IDispatch> adapter = dispatchOf(item);
         if (!adapter) continue;
+        if (spareHeld && heldElsewhere(adapter.get())) {
+            all = false;
+            continue;
+        }
         VARIANT key;
         VariantInit(&key);
         callByName(adapter.get(), u"Enumerator", DISPATCH_PROPERTYGET, {}, &key);
@@ -120,48 +136,126 @@ void closeOpenAdapters(IDispatch* collection) {
         report("adapter " + name + " was left open: " + stopped + ", " +
                (SUCCEEDED(closed) ? std::string("closed") : "close failed (" + statusText(closed) + ")"));
     }
+    return all;
 }
 
-// The collections handed out in this thread's apartment. One the client has released (only this
-// list holds it) has its open adapters stopped and closed and is let go at the next Adapters()
-// call; the rest when the apartment ends.
-struct KeptCollections {
-    std::vector<ComPtr<IDispatch>> collections;
+// The collections handed out in this thread's apartment. A collection the client has released
+// waits in `released` while the client still holds one of its adapters; it is looked at again
+// whenever another collection is released or handed out. Whatever is left when the apartment ends
+// (for a remote client: its connection closed) has its open adapters stopped and closed then.
+class HandedOutCollection;
+struct HandedOut {
+    std::set<HandedOutCollection*> live;
+    std::vector<ComPtr<IDispatch>> released;
     bool hooked = false;
-};
-thread_local KeptCollections kept;
 
-bool onlyKeptHere(IDispatch* collection) {
-    collection->AddRef();
-    return collection->Release() == 1;
-}
-
-void letGoOfReleased() {
-    auto& list = kept.collections;
-    for (auto it = list.begin(); it != list.end();) {
-        if (onlyKeptHere(it->get())) {
-            closeOpenAdapters(it->get());
-            it = list.erase(it);
-        } else {
-            ++it;
-        }
+    // Lets go of every released collection none of whose adapters the client still holds.
+    void sweep() {
+        std::erase_if(released, [](const ComPtr<IDispatch>& c) { return closeOpenAdapters(c.get(), true); });
     }
-}
+};
+thread_local HandedOut handedOut;
 
-void keep(ComPtr<IDispatch> collection) {
-    if (!kept.hooked) {
-        kept.hooked = true;
+// A collection as the client holds it: every call goes to the component's collection. When the
+// client releases its last reference (for a remote client: drops the capability), the open
+// adapters it no longer holds have their test mode stopped and are closed, and the collection is
+// released (once the client holds none of its adapters).
+class HandedOutCollection final : public IDispatch, public ISupportErrorInfo, public IConnectionPointContainer {
+public:
+    explicit HandedOutCollection(ComPtr<IDispatch> collection) : collection_(std::move(collection)) {
+        providerModule().objectCreated();
+        owner_.live.insert(this);
+    }
+    ~HandedOutCollection() {
+        owner_.live.erase(this);
+        if (collection_ && !closeOpenAdapters(collection_.get(), true)) owner_.released.push_back(std::move(collection_));
+        collection_ = nullptr;
+        owner_.sweep();
+        providerModule().objectDestroyed();
+    }
+    HandedOutCollection(const HandedOutCollection&) = delete;
+    HandedOutCollection& operator=(const HandedOutCollection&) = delete;
+
+    // The apartment ends: stops and closes every open adapter and releases the collection.
+    void letGo() {
+        if (collection_) closeOpenAdapters(collection_.get());
+        collection_ = nullptr;
+    }
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IUnknown::iid || riid == IDispatch::iid) *ppv = static_cast<IDispatch*>(this);
+        else if (riid == ISupportErrorInfo::iid) *ppv = static_cast<ISupportErrorInfo*>(this);
+        else if (riid == IConnectionPointContainer::iid && container()) *ppv = static_cast<IConnectionPointContainer*>(this);
+        else return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ULONG(refs_.fetch_add(1) + 1); }
+    ULONG Release() override {
+        const long left = refs_.fetch_sub(1) - 1;
+        if (left == 0) delete this;
+        return ULONG(left);
+    }
+
+    HRESULT GetTypeInfoCount(UINT* count) override {
+        return collection_ ? collection_->GetTypeInfoCount(count) : RPC_E_DISCONNECTED;
+    }
+    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+        return collection_ ? collection_->GetTypeInfo(index, lcid, info) : RPC_E_DISCONNECTED;
+    }
+    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+        return collection_ ? collection_->GetIDsOfNames(riid, names, count, lcid, ids) : RPC_E_DISCONNECTED;
+    }
+    HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excep, UINT* argErr) override {
+        if (!collection_) return RPC_E_DISCONNECTED;
+        return collection_->Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+    }
+    HRESULT InterfaceSupportsErrorInfo(REFIID riid) override {
+        auto support = collection_ ? collection_.as<ISupportErrorInfo>() : ComPtr<ISupportErrorInfo>();
+        return support ? support->InterfaceSupportsErrorInfo(riid) : S_FALSE;
+    }
+    HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override {
+        auto c = container();
+        return c ? c->EnumConnectionPoints(points) : RPC_E_DISCONNECTED;
+    }
+    HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** point) override {
+        auto c = container();
+        return c ? c->FindConnectionPoint(riid, point) : RPC_E_DISCONNECTED;
+    }
+
+private:
+    ComPtr<IConnectionPointContainer> container() const {
+        return collection_ ? collection_.as<IConnectionPointContainer>() : ComPtr<IConnectionPointContainer>();
+    }
+
+    std::atomic<long> refs_{0};
+    HandedOut& owner_ = handedOut;
+    ComPtr<IDispatch> collection_;
+};
+
+// The collection to hand out for `collection`, made in the calling thread's apartment.
+HRESULT handOut(ComPtr<IDispatch> collection, IDispatch** out) {
+    if (!handedOut.hooked) {
+        handedOut.hooked = true;
         providerModule().lock();  // the library stays loaded until the work is done
         oleaut::atApartmentExit([] {
-            std::vector<ComPtr<IDispatch>> collections = std::move(kept.collections);
-            for (auto& c : collections) closeOpenAdapters(c.get());
-            collections.clear();
-            kept.hooked = false;
+            const std::vector<HandedOutCollection*> held(handedOut.live.begin(), handedOut.live.end());
+            for (auto* c : held) c->letGo();
+            std::vector<ComPtr<IDispatch>> released = std::move(handedOut.released);
+            for (auto& c : released) closeOpenAdapters(c.get());
+            handedOut.hooked = false;
             providerModule().unlock();
         });
     }
-    letGoOfReleased();
-    kept.collections.push_back(std::move(collection));
+    handedOut.sweep();
+    auto* made = new (std::nothrow) HandedOutCollection(std::move(collection));
+    if (!made) return E_OUTOFMEMORY;
+    made->AddRef();
+    *out = made;
+    return S_OK;
 }
 
 const oleaut::InterfaceDesc& providerInterface();
@@ -183,9 +277,7 @@ public:
         if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, collection.putVoid());
         if (FAILED(hr))
             return error(hr, u"IFarLinkAdapters : the adapter control component is not registered on this host");
-        keep(collection);
-        *adapters = collection.detach();
-        return S_OK;
+        return handOut(std::move(collection), adapters);
     }
 };
 

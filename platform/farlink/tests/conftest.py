@@ -129,6 +129,14 @@ def exporter_with():
         e.stop()
 
 
+def rss_kib(pid):
+    """A process's resident memory, in KiB."""
+    for line in open(f"/proc/{pid}/status"):
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    raise AssertionError("no VmRSS")
+
+
 def farlinkd(*args):
     """farlinkd's credential commands on the host's keys; their standard output."""
     return subprocess.run([tool("farlinkd"), *args], env=host_env(HOST / "keys"), check=True,

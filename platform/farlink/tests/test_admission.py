@@ -14,7 +14,7 @@ import threading
 import time
 
 import pytest
-from conftest import CLIENT, HOST, SOURCE, farlinkd
+from conftest import CLIENT, HOST, SOURCE, farlinkd, rss_kib
 
 import oleaut
 
@@ -221,13 +221,6 @@ def question_offset(message):
     root, data_words = target(0)
     call, _ = target(root + data_words)
     return 8 + 8 * call
-
-
-def rss_kib(pid):
-    for line in open(f"/proc/{pid}/status"):
-        if line.startswith("VmRSS:"):
-            return int(line.split()[1])
-    raise AssertionError("no VmRSS")
 
 
 def test_unread_answers_keep_memory_bounded(exporter_with):

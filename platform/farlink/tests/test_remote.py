@@ -8,7 +8,7 @@ import sys
 import time
 
 import pytest
-from conftest import CLIENT, HOST, SCRATCH, SOURCE, BUILD
+from conftest import CLIENT, HOST, SCRATCH, SOURCE, BUILD, rss_kib
 
 import oleaut
 
@@ -155,26 +155,42 @@ def test_a_client_that_dies_leaves_no_adapter_transmitting(exporter):
     assert exporter.wait_for_log("adapter 0002 was left open: test mode stopped, closed"), exporter.log()
 
 
-def test_another_connections_session_handle_reaches_nothing(exporter):
-    mine = remote_adapters(exporter.address).Item("0001")
-    assert mine.Open() == 1
-    tallies = mine.Vireo.Tallies
-    assert tallies.Refresh() == 1
-    # A second client (another connection, so another apartment) binds a fresh object to every
-    # handle this client's session might have.
-    other = subprocess.run([sys.executable, "-c", STRANGER_SCRIPT, exporter.address], capture_output=True, text=True,
-                           env=dict(os.environ), timeout=60)
+def test_another_connections_session_handle_reaches_nothing(exporter_with, tmp_path):
+    """A real session handle (the exporter's draws are recorded) reaches its session from the
+    connection that opened it, and nothing from another connection."""
+    draws = tmp_path / "draws"
+    probe = str(BUILD / "python" / "tests" / "libfarlink_test_draws.so")
+    preload = ":".join(filter(None, [os.environ.get("LD_PRELOAD"), probe]))
+    host = exporter_with(env={"LD_PRELOAD": preload, "FARLINK_TEST_DRAWS": str(draws)})
+    adapter = remote_adapters(host.address).Item("0001")
+    assert adapter.Open() == 1
+    handles = sorted(set(draws.read_text().split())) if draws.exists() else []
+    assert handles, host.log()
+
+    def reaches(handle):
+        tallies = oleaut.Dispatch("OruDirEzo.Tallies", host.address)
+        tallies._SetApiObj(int(handle))
+        try:
+            return tallies.Refresh() == 1
+        except oleaut.Error:
+            return False
+
+    assert any(reaches(h) for h in handles), handles
+    # Another client: another connection, so another apartment on the host.
+    other = subprocess.run([sys.executable, "-c", STRANGER_SCRIPT, host.address, *handles], capture_output=True,
+                           text=True, env=dict(os.environ), timeout=60)
     assert other.returncode == 0, other.stderr
-    assert other.stdout.strip() == "nothing reached"
-    mine.Close()
+    assert other.stdout.strip() == "nothing reached", (handles, other.stdout)
+    adapter.Close()
 
 
 STRANGER_SCRIPT = """
 import sys, oleaut
 host = sys.argv[1]
 adapter = oleaut.Dispatch("FarLink.clsAdapters", host).Adapters().Item("0004")
+assert adapter.Open() == 1
 reached = 0
-for handle in list(range(1, 200)) + [0x7FFFFFFF]:
+for handle in map(int, sys.argv[2:]):
     tallies = oleaut.Dispatch("OruDirEzo.Tallies", host)
     tallies._SetApiObj(handle)
     try:
@@ -248,17 +264,40 @@ def test_a_client_without_the_right_certificate_reaches_nothing(exporter):
     assert remote_adapters(exporter.address).Count == 4
 
 
-def test_a_released_collection_is_let_go_on_the_host(exporter):
-    """The host keeps no collection the client has released: its adapter left transmitting is stopped
-    and closed at the client's next Adapters() call, while the connection stays open."""
+def test_a_released_collection_is_released_on_the_host_at_once(exporter):
+    """The host keeps no collection the client has released: the adapter it left transmitting is
+    stopped and closed as soon as the release arrives, while the connection stays open. An adapter
+    of that collection the client still holds stays open."""
     provider = oleaut.Dispatch("FarLink.clsAdapters", exporter.address)
+    kept = provider.Adapters()
     adapters = provider.Adapters()
+    held = adapters.Item("0003")
+    assert held.Open() == 1
     adapter = adapters.Item("0001")
     assert adapter.Open() == 1
     assert adapter.Vireo.SetChannel(9) == 0 and adapter.Vireo.ContinuousTx(0x1234) == 0
     assert emission("0001")["transmitting"]
     del adapter, adapters
     gc.collect()
-    assert provider.Adapters().Count == 4
+    assert kept.Count == 4  # a round trip on the same connection carries the release
     assert wait_until(lambda: not emission("0001")["transmitting"]), exporter.log()
     assert exporter.wait_for_log("adapter 0001 was left open: test mode stopped, closed"), exporter.log()
+    assert kept.Item("0001").IsOpen == 0 and kept.Count == 4
+    assert held.IsOpen == 1
+    held.Close()
+
+
+def test_collections_asked_for_again_and_again_do_not_pile_up(exporter_with):
+    """600 collections asked for and released on one connection: the host keeps none of them (kept
+    until the disconnect, they grew it by some 3.7 MB)."""
+    # Freed memory goes back at once (not into the sanitizer's quarantine), so growth is what is kept.
+    host = exporter_with(env={"ASAN_OPTIONS": "detect_leaks=0:quarantine_size_mb=0"})
+    provider = oleaut.Dispatch("FarLink.clsAdapters", host.address)
+    for _ in range(100):
+        assert provider.Adapters().Count == 4
+    before = rss_kib(host.process.pid)
+    for _ in range(600):
+        provider.Adapters()
+    assert provider.Adapters().Count == 4
+    grown = rss_kib(host.process.pid) - before
+    assert grown < 1024, f"the exporter grew by {grown} KiB over 600 collections"
