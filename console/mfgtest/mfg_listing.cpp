@@ -42,7 +42,7 @@ std::vector<std::uint16_t> lowBytes(const TestRows& rows, int count, Field field
 }  // namespace
 
 std::string mfgListingName(const std::string& formattedMac) {
-    return "S" + formattedMac.substr(formattedMac.size() > 6 ? formattedMac.size() - 6 : 0) + ".pda";
+    return std::string("S").append(formattedMac, formattedMac.size() > 6 ? formattedMac.size() - 6 : 0).append(".pda");
 }
 
 std::vector<std::uint16_t> setPointWords(const TestRows& rows) {

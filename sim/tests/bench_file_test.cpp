@@ -69,7 +69,7 @@ TEST(BenchSpec, BadBenchesAreRefusedWithFileAndReason) {
 
 TEST(BenchSpec, ProductionDataThatDoesNotFitIsRefused) {
     std::string words;
-    for (int i = 0; i < 250; ++i) words += (i ? "," : "") + std::to_string(i);
+    for (int i = 0; i < 250; ++i) words.append(i ? "," : "").append(std::to_string(i));
     std::string records;
     for (int code = 1; code <= 3; ++code)
         records += std::string(code > 1 ? "," : "") + R"({"code":)" + std::to_string(0x200 + code) + R"(,"words":[)" + words + "]}";

@@ -27,7 +27,7 @@ std::string cListing(const RegisterSheet& sheet, std::string_view fileName, std:
     for (std::size_t i = 0; i < sheet.control.size(); ++i) {
         const auto& f = sheet.control[i];
         if (f.locked) continue;
-        entry(out, f.tag + " = 0x" + f.text + " # " + f.tooltip, " " + std::to_string(i), f.text);
+        entry(out, f.tag + " = 0x" + f.text + " # " + f.tooltip, std::string(" ").append(std::to_string(i)), f.text);
         out.spacer();
     }
     for (std::size_t i = 0; i < sheet.shadow.size(); ++i) {

@@ -28,7 +28,7 @@ std::string hexDigits(std::uint32_t value, int width) {
 }
 
 std::string twoDigits(std::string_view text) {
-    return text.size() == 1 ? "0" + std::string(text) : std::string(text);
+    return text.size() == 1 ? std::string("0").append(text) : std::string(text);
 }
 
 std::string upperCase(std::string_view text) {

@@ -328,7 +328,7 @@ TEST_F(BenchTest, OneChannelsInstrumentCommandsAndComponentCalls) {
     // The row: the tuned first sidelobe within 1 dB below the limit, the second one below it.
     EXPECT_EQ(row.dataTag, "US    Ch01");
     std::string tuning = std::to_string(steps) + " tuning steps, CR31 written:";
-    for (int w : written) tuning += " " + std::to_string(w);
+    for (int w : written) tuning.append(" ").append(std::to_string(w));
     EXPECT_LT(row.firstLobe, -28.0) << tuning;
     EXPECT_GT(row.firstLobe, -29.0) << tuning;
     EXPECT_LT(row.secondLobe, row.firstLobe);

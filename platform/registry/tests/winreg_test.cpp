@@ -218,7 +218,7 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
         for (int i = 0; i < 15; ++i) {
             HKEY k = create(("Race\\W" + std::to_string(id)).c_str());
             const DWORD v = DWORD(i);
-            RegSetValueExA(k, ("v" + std::to_string(i)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+            RegSetValueExA(k, std::string("v").append(std::to_string(i)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
             RegCloseKey(k);
         }
     };
