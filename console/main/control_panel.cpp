@@ -83,9 +83,27 @@ void require(bool done, const char* what) {
 }
 }  // namespace
 
+void MainFrm::serveRequest(const QString& name, const QString& errorText, bool waitAfterError, bool& request,
+                           const std::function<void()>& procedure, const std::function<void()>& onRefused) {
+    try {
+        procedure();
+    } catch (const AutomationError& e) {
+        c_.logEvent(2, name + QStringLiteral(" error: ") + e.text());
+        c_.setError(errorText);
+        if (waitAfterError) c_.waitSecs(2);
+    } catch (const NotDone& n) {
+        c_.logEvent(2, name + QStringLiteral(": the adapter did not carry out ") + n.what);
+        requestRefused_ = true;
+        request = false;  // the adapter answered; asking again every tick would not change it
+        if (onRefused) onRefused();
+        c_.setError(errorText);
+        if (waitAfterError) c_.waitSecs(2);
+    }
+}
+
 void MainFrm::contTX() {
     c_.logEvent(3, QStringLiteral("contTX()"));
-    try {
+    serveRequest(QStringLiteral("contTX"), QStringLiteral("Continuous Transmit Button Click Error"), false, txRequest_, [&] {
         if (c_.TxRunning) {
             require(c_.VireoObj.stopTest(), "StopTest");
             setBackground(ContTxBtn_, colours_.buttonFace);
@@ -101,46 +119,32 @@ void MainFrm::contTX() {
                                  Dialogs::Icon::Exclamation);
         }
         txRequest_ = false;
-    } catch (const AutomationError& e) {
-        c_.logEvent(2, QStringLiteral("contTX error: ") + e.text());
-        c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
-    } catch (const NotDone& n) {
-        c_.logEvent(2, QStringLiteral("contTX: the adapter did not carry out ") + n.what);
-        requestRefused_ = true;
-        c_.setError(QStringLiteral("Continuous Transmit Button Click Error"));
-        txRequest_ = false;  // the adapter answered; asking again every tick would not change it
-    }
+    });
 }
 
 void MainFrm::channelChange() {
     c_.logEvent(3, QStringLiteral("channelChange()"));
-    try {
-        // The choice is shown once the adapter has taken the channel.
-        require(c_.VireoObj.setChannel(clickedChannel_), "SetChannel");
-        if (c_.between(selectedChannel_, 1, 14)) setBackground(channelOption(selectedChannel_), colours_.buttonFace);
-        selectedChannel_ = clickedChannel_;
-        if (QRadioButton* o = channelOption(selectedChannel_)) setBackground(o, colours_.channelChosen);
-        channelRequest_ = false;
-        if (c_.TxRunning) require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
-    } catch (const AutomationError& e) {
-        c_.logEvent(2, QStringLiteral("channelChange error: ") + e.text());
-        c_.setError(QStringLiteral("Channel Change Error"));
-        c_.waitSecs(2);
-    } catch (const NotDone& n) {
-        c_.logEvent(2, QStringLiteral("channelChange: the adapter did not carry out ") + n.what);
-        requestRefused_ = true;
-        channelRequest_ = false;
-        // The click ticked the option; the tick goes back to the channel still chosen.
-        if (clickedChannel_ != selectedChannel_) setChannelTicked(clickedChannel_, false);
-        setChannelTicked(selectedChannel_, true);
-        c_.setError(QStringLiteral("Channel Change Error"));
-        c_.waitSecs(2);
-    }
+    serveRequest(
+        QStringLiteral("channelChange"), QStringLiteral("Channel Change Error"), true, channelRequest_,
+        [&] {
+            // The choice is shown once the adapter has taken the channel.
+            require(c_.VireoObj.setChannel(clickedChannel_), "SetChannel");
+            if (c_.between(selectedChannel_, 1, 14)) setBackground(channelOption(selectedChannel_), colours_.buttonFace);
+            selectedChannel_ = clickedChannel_;
+            if (QRadioButton* o = channelOption(selectedChannel_)) setBackground(o, colours_.channelChosen);
+            channelRequest_ = false;
+            if (c_.TxRunning) require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
+        },
+        [&] {
+            // The click ticked the option; the tick goes back to the channel still chosen.
+            if (clickedChannel_ != selectedChannel_) setChannelTicked(clickedChannel_, false);
+            setChannelTicked(selectedChannel_, true);
+        });
 }
 
 void MainFrm::rateChange() {
     c_.logEvent(3, QStringLiteral("rateChange()"));
-    try {
+    serveRequest(QStringLiteral("rateChange"), QStringLiteral("RATE CHANGE ERROR !"), true, rateRequest_, [&] {
         if (c_.TxRunning) require(c_.VireoObj.stopTest(), "StopTest");
         c_.suspendPort();
         poll_.rate = c_.RidTxRate.getAsInteger(1);  // only remembered
@@ -158,22 +162,12 @@ void MainFrm::rateChange() {
             require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
         }
         require(written, "the write of record FC84");
-    } catch (const AutomationError& e) {
-        c_.logEvent(2, QStringLiteral("rateChange error: ") + e.text());
-        c_.setError(QStringLiteral("RATE CHANGE ERROR !"));
-        c_.waitSecs(2);
-    } catch (const NotDone& n) {
-        c_.logEvent(2, QStringLiteral("rateChange: the adapter did not carry out ") + n.what);
-        requestRefused_ = true;
-        rateRequest_ = false;
-        c_.setError(QStringLiteral("RATE CHANGE ERROR !"));
-        c_.waitSecs(2);
-    }
+    });
 }
 
 void MainFrm::modeChange() {
     c_.logEvent(3, QStringLiteral("modeChange()"));
-    try {
+    serveRequest(QStringLiteral("modeChange"), QStringLiteral("MODE CHANGE ERROR"), true, modeRequest_, [&] {
         bool written = true;
         if (portChoice_ > 0) {
             if (c_.TxRunning) require(c_.VireoObj.stopTest(), "StopTest");
@@ -184,17 +178,7 @@ void MainFrm::modeChange() {
         modeRequest_ = false;
         if (c_.TxRunning) require(c_.VireoObj.continuousTx(c_.TxPattern), "ContinuousTx");
         require(written, "the write of record FC00");
-    } catch (const AutomationError& e) {
-        c_.logEvent(2, QStringLiteral("modeChange error: ") + e.text());
-        c_.setError(QStringLiteral("MODE CHANGE ERROR"));
-        c_.waitSecs(2);
-    } catch (const NotDone& n) {
-        c_.logEvent(2, QStringLiteral("modeChange: the adapter did not carry out ") + n.what);
-        requestRefused_ = true;
-        modeRequest_ = false;
-        c_.setError(QStringLiteral("MODE CHANGE ERROR"));
-        c_.waitSecs(2);
-    }
+    });
 }
 
 // ---- Immediate buttons ------------------------------------------------------------------------

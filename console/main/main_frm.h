@@ -115,7 +115,11 @@ private:
     // Runs an immediate component call; a failure or a command not done goes to the status bar.
     void immediate(const QString& what, const std::function<bool()>& call);
 
-    // Tick-side request procedures.
+    // Tick-side request procedures, each served through serveRequest: an automation error shows
+    // `errorText` and leaves the request set for the next tick; a step the adapter did not carry out
+    // shows it too, clears the request and runs `onRefused`.
+    void serveRequest(const QString& name, const QString& errorText, bool waitAfterError, bool& request,
+                      const std::function<void()>& procedure, const std::function<void()>& onRefused = {});
     void contTX();
     void channelChange();
     void rateChange();
