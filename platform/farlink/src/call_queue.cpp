@@ -1,5 +1,8 @@
 #include "call_queue.h"
 
+#include <chrono>
+#include <thread>
+
 namespace farlink {
 
 bool CallQueue::post(kj::Function<void()> call) {
@@ -36,6 +39,17 @@ void CallQueue::wake() {
     }
 }
 
+bool CallQueue::pollBriefly(kj::Promise<void>& woken) {
+    if (pollBeforeSleeping_.count() == 0) return false;
+    const auto until = std::chrono::steady_clock::now() + pollBeforeSleeping_;
+    do {
+        // Runs what is ready one event at a time, as a wait does, and returns once woken.
+        if (woken.poll(waitScope_)) return true;
+        std::this_thread::yield();  // a thread with work to do on this core goes first
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+}
+
 void CallQueue::serveUntil(const bool& done) {
     while (!done) {
         if (!pending_.empty()) {
@@ -44,7 +58,7 @@ void CallQueue::serveUntil(const bool& done) {
         }
         auto paf = kj::newPromiseAndFulfiller<void>();
         waiter_ = kj::mv(paf.fulfiller);
-        paf.promise.wait(waitScope_);
+        if (!pollBriefly(paf.promise)) paf.promise.wait(waitScope_);
     }
 }
 

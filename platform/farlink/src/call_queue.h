@@ -9,14 +9,21 @@
 #include <kj/function.h>
 #include <kj/timer.h>
 
+#include <chrono>
 #include <deque>
 
 namespace farlink {
 
 class CallQueue {
 public:
-    CallQueue(kj::WaitScope& waitScope, kj::Timer& timer, size_t maxPending)
-        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending), lastActivity_(timer.now()) {}
+    static constexpr std::chrono::microseconds kPollBeforeSleeping{200};
+
+    // `pollBeforeSleeping`: how long a wait keeps turning the event loop before it sleeps (none
+    // for streams within the process, whose other end runs on this very thread).
+    CallQueue(kj::WaitScope& waitScope, kj::Timer& timer, size_t maxPending,
+              std::chrono::microseconds pollBeforeSleeping = kPollBeforeSleeping)
+        : waitScope_(waitScope), timer_(timer), maxPending_(maxPending), pollBeforeSleeping_(pollBeforeSleeping),
+          lastActivity_(timer.now()) {}
 
     // Queues a call from the peer; false when too many are waiting (the caller refuses it).
     bool post(kj::Function<void()> call);
@@ -69,12 +76,17 @@ private:
         return p;
     }
     void serveUntil(const bool& done);
+    // Turns the event loop without sleeping for a short while: true once `woken` is ready. An
+    // answer or a next call usually comes within that time, and a thread that has not gone to
+    // sleep takes it without the cost of being woken.
+    bool pollBriefly(kj::Promise<void>& woken);
     void wake();
     void runNext();
 
     kj::WaitScope& waitScope_;
     kj::Timer& timer_;
     size_t maxPending_;
+    std::chrono::microseconds pollBeforeSleeping_;
     kj::TimePoint lastActivity_;
     bool inCall_ = false;
     std::deque<kj::Function<void()>> pending_;

@@ -494,7 +494,7 @@ void serveConnectionBytes(const std::uint8_t* data, std::size_t size) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
         auto io = kj::setupAsyncIo();
-        CallQueue queue(io.waitScope, io.provider->getTimer(), 64);
+        CallQueue queue(io.waitScope, io.provider->getTimer(), 64, std::chrono::microseconds(0));
         auto pipe = kj::newTwoWayPipe();
         // The stream ends once the calls the bytes made have run (the loop has nothing left to
         // do), as when a client hangs up after its last message, not while they are still queued.
