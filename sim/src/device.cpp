@@ -91,7 +91,7 @@ Device::~Device() = default;
 
 NDIS_STATUS Device::handle(ndis::Request& r) {
     std::lock_guard lock(mutex_);
-    JournalEntry entry;
+    JournalEntry entry = journal_.blank();
     entry.adapterKey = parts_->spec.key;
     entry.type = r.type;
     entry.oid = r.oid;

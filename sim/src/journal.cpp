@@ -5,6 +5,10 @@
 namespace vireo::sim {
 
 namespace {
+// Dropped entries kept for their buffers: enough for a burst of memory transfers, none large.
+constexpr std::size_t kSpares = 64;
+constexpr std::size_t kSpareBytes = 64 * 1024;
+
 WORD wordOf(const std::vector<BYTE>& b, std::size_t i) {
     return 2 * i + 1 < b.size() ? WORD(b[2 * i] | b[2 * i + 1] << 8) : 0;
 }
@@ -27,9 +31,26 @@ void Journal::record(JournalEntry entry) {
     payloadBytes_ += entry.in.size() + entry.out.size();
     entries_.push_back(std::move(entry));
     while (entries_.size() > kCapacity || (payloadBytes_ > kPayloadCapacity && entries_.size() > 1)) {
-        payloadBytes_ -= entries_.front().in.size() + entries_.front().out.size();
+        JournalEntry& oldest = entries_.front();
+        payloadBytes_ -= oldest.in.size() + oldest.out.size();
+        if (spares_.size() < kSpares && oldest.in.capacity() <= kSpareBytes && oldest.out.capacity() <= kSpareBytes)
+            spares_.push_back(std::move(oldest));
         entries_.pop_front();
     }
+}
+
+JournalEntry Journal::blank() {
+    std::lock_guard lock(mutex_);
+    if (spares_.empty()) return {};
+    JournalEntry entry = std::move(spares_.back());
+    spares_.pop_back();
+    std::vector<BYTE> in = std::move(entry.in), out = std::move(entry.out);
+    in.clear();
+    out.clear();
+    entry = JournalEntry{};
+    entry.in = std::move(in);
+    entry.out = std::move(out);
+    return entry;
 }
 
 std::vector<JournalEntry> Journal::entries() const {
@@ -53,6 +74,7 @@ std::size_t Journal::size() const {
 void Journal::clear() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    spares_.clear();
     payloadBytes_ = 0;
 }
 

@@ -199,4 +199,13 @@ TEST(Device, JournalStaysBounded) {
     std::size_t payload = 0;
     for (const auto& e : journal.entries()) payload += e.in.size() + e.out.size();
     EXPECT_LE(payload, Journal::kPayloadCapacity);
+    // An entry handed out again carries nothing of the dropped one it reuses.
+    Journal full;
+    for (int i = 0; i < 600; ++i)
+        full.record(JournalEntry{"old", 1, 7, std::vector<BYTE>(8200, 0xAA), std::vector<BYTE>(8200, 0xBB), 5, 6, 7});
+    const JournalEntry reused = full.blank();
+    EXPECT_TRUE(reused.in.empty() && reused.out.empty() && reused.adapterKey.empty());
+    EXPECT_EQ(reused.oid, 0u);
+    EXPECT_EQ(reused.status, 0u);
+    EXPECT_GE(reused.in.capacity(), 8200u);  // the buffers are those of a dropped entry
 }

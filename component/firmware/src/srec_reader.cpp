@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "firmware/input_file.h"
@@ -18,10 +20,11 @@ constexpr std::size_t kLinePiece = 519;
 // Reads a file line by line as text: a carriage return before a line feed is dropped.
 class LineReader {
  public:
-  explicit LineReader(std::FILE* file) : file_(file), buffer_(1 << 16) {}
+  explicit LineReader(std::FILE* file) : file_(file), buffer_(1 << 16) { slow_.reserve(kLinePiece); }
 
-  // One read: false when it meets the end of the file without a character.
-  bool Read(std::string& line) {
+  // One read into `line`, valid until the next read: false when it meets the end of the file
+  // without a character. A line within the buffer is not copied.
+  bool Read(std::string_view& line) {
     // The common case, a whole line of at most one piece in the buffer, is taken in one go.
     if (pos_ < len_) {
       const char* start = buffer_.data() + pos_;
@@ -30,20 +33,25 @@ class LineReader {
       const std::size_t kept = n && start[n - 1] == '\r' ? n - 1 : n;
       // A line of a whole piece or more is read as below, which ends the piece before its feed.
       if (end && kept < kLinePiece) {
-        line.assign(start, kept);
+        line = std::string_view(start, kept);
         pos_ += n + 1;
         return true;
       }
     }
-    line.clear();
-    while (line.size() < kLinePiece) {
+    slow_.clear();
+    bool any = true;
+    while (slow_.size() < kLinePiece) {
       const int c = Get();
-      if (c == EOF) return !line.empty();
+      if (c == EOF) {
+        any = !slow_.empty();
+        break;
+      }
       if (c == '\r' && Peek() == '\n') continue;
-      if (c == '\n') return true;
-      line.push_back(static_cast<char>(c));
+      if (c == '\n') break;
+      slow_.push_back(static_cast<char>(c));
     }
-    return true;
+    line = slow_;
+    return any;
   }
 
  private:
@@ -58,6 +66,7 @@ class LineReader {
 
   std::FILE* file_;
   std::vector<char> buffer_;
+  std::string slow_;  // a line read character by character
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
 };
@@ -74,7 +83,7 @@ constexpr auto kHex = MakeHexTable();
 
 enum class Kind { Info, Data, Execution };
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& d, std::size_t at) {
+std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
   return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (std::uint32_t{d[at + 3]} << 24);
 }
 
@@ -93,9 +102,8 @@ class RecordParser {
   RecordParser(LoadedImage& target, std::ostream& out) : target_(target), out_(out) {}
 
   // Parses one non-empty line; false when the record is rejected (message written).
-  bool Parse(const std::string& line, unsigned n) {
+  bool Parse(std::string_view line, unsigned n) {
     const std::size_t length = line.size();
-    nibbles_.resize(length);
     for (std::size_t i = 1; i < length; ++i) {
       const int v = kHex[static_cast<unsigned char>(line[i])];
       if (v < 0) {
@@ -150,8 +158,8 @@ class RecordParser {
       return true;
     }
     const std::size_t dataBytes = (length - addressDigits - 6) / 2;
-    data_.resize(dataBytes);
-    for (std::size_t i = 0; i < dataBytes; ++i) data_[i] = Byte(4 + addressDigits + 2 * i);
+    for (std::size_t i = 0; i < dataBytes; ++i) dataBytes_[i] = Byte(4 + addressDigits + 2 * i);
+    data_ = std::span<const std::uint8_t>(dataBytes_.data(), dataBytes);
 
     if (address < kSpecialRecordBase) return Append(address, data_, n);
     if (address == kPlugRecordAddress) return PlugRecordLine(n);
@@ -176,7 +184,7 @@ class RecordParser {
     return false;
   }
 
-  bool Append(std::uint32_t address, const std::vector<std::uint8_t>& bytes, unsigned n) {
+  bool Append(std::uint32_t address, std::span<const std::uint8_t> bytes, unsigned n) {
     const char* reason = nullptr;
     switch (target_.image.Append(address, bytes)) {
       case FirmwareImage::AppendResult::Ok: return true;
@@ -203,7 +211,7 @@ class RecordParser {
     static constexpr std::array<std::uint8_t, 2> kMarker{0xDE, 0xC0};
     const std::uint32_t at = Le32(data_, 0) - 2;
     if (target_.image.Patch(at, kMarker)) return true;
-    return Append(at, std::vector<std::uint8_t>(kMarker.begin(), kMarker.end()), n);
+    return Append(at, kMarker, n);
   }
 
   std::int16_t Word(std::size_t index) const {
@@ -269,8 +277,9 @@ class RecordParser {
 
   LoadedImage& target_;
   std::ostream& out_;
-  std::vector<std::uint8_t> nibbles_;
-  std::vector<std::uint8_t> data_;
+  std::array<std::uint8_t, kLinePiece> nibbles_{};
+  std::array<std::uint8_t, kLinePiece / 2> dataBytes_{};
+  std::span<const std::uint8_t> data_;
 };
 
 }  // namespace
@@ -286,8 +295,7 @@ unsigned LoadSrecFile(const std::string& path, LoadedImage& target, std::ostream
   }
   LineReader reader(file.get());
   RecordParser parser(target, out);
-  std::string line;
-  line.reserve(kLinePiece);
+  std::string_view line;
   // Wider than 16 bits: blank lines are counted without limit, and a wrapped count would read as a
   // failed load (0) or misnumber the messages.
   unsigned lines = 0;

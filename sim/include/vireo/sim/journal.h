@@ -31,8 +31,11 @@ public:
     // The oldest entries are dropped beyond this many entries or payload bytes, so a long session
     // stays bounded.
     static constexpr std::size_t kCapacity = 20000;
-    static constexpr std::size_t kPayloadCapacity = 32u << 20;
+    static constexpr std::size_t kPayloadCapacity = 4u << 20;
 
+    // An empty entry to fill; its payload buffers are those of entries already dropped where
+    // there are any, so that a steady stream of requests does not allocate for each.
+    JournalEntry blank();
     void record(JournalEntry entry);
     std::vector<JournalEntry> entries() const;
     std::vector<JournalEntry> entriesFor(NDIS_OID oid) const;
@@ -45,6 +48,7 @@ private:
     mutable std::mutex mutex_;
     std::deque<JournalEntry> entries_;
     std::size_t payloadBytes_ = 0;
+    std::vector<JournalEntry> spares_;  // dropped entries whose buffers blank() hands out again
 };
 
 // The process's journal, shared by every device.
