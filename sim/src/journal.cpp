@@ -5,7 +5,7 @@
 namespace vireo::sim {
 
 namespace {
-// Dropped entries kept for their buffers: enough for a burst of memory transfers, none large.
+// Buffers of dropped entries kept for reuse: enough for a burst of memory transfers, none large.
 constexpr std::size_t kSpares = 64;
 constexpr std::size_t kSpareBytes = 64 * 1024;
 
@@ -34,22 +34,20 @@ void Journal::record(JournalEntry entry) {
         JournalEntry& oldest = entries_.front();
         payloadBytes_ -= oldest.in.size() + oldest.out.size();
         if (spares_.size() < kSpares && oldest.in.capacity() <= kSpareBytes && oldest.out.capacity() <= kSpareBytes)
-            spares_.push_back(std::move(oldest));
+            spares_.push_back({std::move(oldest.in), std::move(oldest.out)});
         entries_.pop_front();
     }
 }
 
 JournalEntry Journal::blank() {
     std::lock_guard lock(mutex_);
-    if (spares_.empty()) return {};
-    JournalEntry entry = std::move(spares_.back());
+    JournalEntry entry;
+    if (spares_.empty()) return entry;
+    entry.in = std::move(spares_.back().in);
+    entry.out = std::move(spares_.back().out);
     spares_.pop_back();
-    std::vector<BYTE> in = std::move(entry.in), out = std::move(entry.out);
-    in.clear();
-    out.clear();
-    entry = JournalEntry{};
-    entry.in = std::move(in);
-    entry.out = std::move(out);
+    entry.in.clear();
+    entry.out.clear();
     return entry;
 }
 

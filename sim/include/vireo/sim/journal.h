@@ -48,7 +48,11 @@ private:
     mutable std::mutex mutex_;
     std::deque<JournalEntry> entries_;
     std::size_t payloadBytes_ = 0;
-    std::vector<JournalEntry> spares_;  // dropped entries whose buffers blank() hands out again
+    // The payload buffers of dropped entries, which blank() hands out again.
+    struct Buffers {
+        std::vector<BYTE> in, out;
+    };
+    std::vector<Buffers> spares_;
 };
 
 // The process's journal, shared by every device.
